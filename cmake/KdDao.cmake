@@ -1,0 +1,47 @@
+# Project-wide compile settings: warnings, sanitizers, Windows linking.
+
+if(WIN32)
+  enable_language(RC)
+  # Binaries must run on a bare Windows (or Wine) without the mingw runtime DLLs.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
+endif()
+
+if(KD_SANITIZE)
+  if(WIN32)
+    message(FATAL_ERROR "KD_SANITIZE is for the native build")
+  endif()
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# kd_warnings(target): the warning set every project target is built with.
+function(kd_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(KD_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# kd_library(name SOURCES...): a static library of the project, its folder's
+# parent on the include path so that headers are included as "folder/file.h".
+function(kd_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  kd_warnings(${name})
+endfunction()
+
+# kd_platform_sources(var BASE...): for each BASE, BASE_win32.cpp on Windows and
+# BASE_posix.cpp elsewhere.
+function(kd_platform_sources var)
+  set(result)
+  foreach(base ${ARGN})
+    if(WIN32)
+      list(APPEND result ${base}_win32.cpp)
+    else()
+      list(APPEND result ${base}_posix.cpp)
+    endif()
+  endforeach()
+  set(${var} ${result} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,159 @@
+// Errors and their reporting.
+//
+// Every failure inside the library travels as a thrown error object:
+//   CErr            a text error (message text only);
+//   CErrX           a coded error (text and message id), derived from CErr;
+//   CPlatformError  an automation-support error (failed HRESULT, optional
+//                   description), raised by variant, string and array routines.
+// The public operations of the automation objects run their bodies inside
+// ErrorBoundary, which turns each of them into an HRESULT and the calling
+// thread's error description.
+//
+// Raising allocates nothing: each error object loads its message and formats
+// its text in fixed storage of its own (truncated to 511 characters), so no
+// other thread's errors can overwrite it.
+#ifndef KDDAO_FOUNDATION_ERRORS_H_
+#define KDDAO_FOUNDATION_ERRORS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <type_traits>
+
+#include "foundation/hresult.h"
+#include "foundation/messages.h"
+
+namespace kd {
+
+// Longest error text kept, terminator included; longer texts are truncated.
+constexpr std::size_t kErrorTextCapacity = 512;
+// Length of the error description buffer in UTF-16 units, terminator included.
+constexpr std::size_t kDescriptionCapacity = 512;
+
+// One argument of a message format: `%s` takes a text, `%d` a number.
+struct MessageArg {
+  MessageArg(const char* text) : text(text), isText(true) {}  // NOLINT: implicit by design
+  MessageArg(int number) : number(number), isText(false) {}   // NOLINT: implicit by design
+  const char* text = nullptr;
+  long long number = 0;
+  bool isText;
+};
+
+// Formats `format` into `out` (`size` bytes, always terminated, truncated to
+// fit). Understands %s, %d and %%; a missing or null text argument is written
+// as "(null)", a missing number as 0; other % sequences stand as they are.
+void FormatMessageText(char* out, std::size_t size, const char* format, const MessageArg* args,
+                       std::size_t argCount);
+
+// Text error. Thrown and caught by value.
+class CErr {
+ public:
+  // From a literal text: a copy of `text`.
+  explicit CErr(const char* text);
+
+  // From a message id and its arguments (const char* for %s, int for %d): the
+  // message loaded from the table and formatted.
+  template <typename... Args>
+  explicit CErr(MessageId id, Args... args) {
+    static_assert(((std::is_same<Args, const char*>::value || std::is_same<Args, char*>::value ||
+                    std::is_same<Args, int>::value) &&
+                   ...),
+                  "message arguments are texts (const char*) or numbers (int)");
+    const MessageArg list[] = {MessageArg(args)..., MessageArg(0)};
+    Format(id, list, sizeof...(Args));
+  }
+
+  // The message text.
+  const char* GetText() const { return text_; }
+
+ protected:
+  CErr() { text_[0] = '\0'; }
+  void Format(std::int32_t id, const MessageArg* args, std::size_t argCount);
+
+ private:
+  char text_[kErrorTextCapacity];
+};
+
+class CPlatformError;
+
+// Coded error: a text and its message id.
+class CErrX : public CErr {
+ public:
+  // A message without placeholders, raised by its id.
+  explicit CErrX(MessageId code);
+  // The boundary's conversion of a text error: 10000 "Generic error: %s".
+  explicit CErrX(const CErr& textError);
+  // The boundary's conversion of a platform error: 10015 "Generic OLE error: %s."
+  // with its description in the ANSI code page ("(null)" when it has none).
+  explicit CErrX(const CPlatformError& platformError);
+
+  std::int32_t GetCode() const { return code_; }
+
+ private:
+  std::int32_t code_;
+};
+
+// Error of the automation support: a failed HRESULT and an optional
+// description.
+class CPlatformError {
+ public:
+  explicit CPlatformError(HRESULT result);
+  CPlatformError(HRESULT result, const char16_t* description);
+
+  HRESULT GetResult() const { return result_; }
+  // The description, or null when the error carries none.
+  const char16_t* GetDescription() const { return hasDescription_ ? description_ : nullptr; }
+
+ private:
+  HRESULT result_;
+  bool hasDescription_;
+  char16_t description_[kDescriptionCapacity];
+};
+
+// Installs the error's text as the calling thread's error description and
+// returns 0x80040000 | its code.
+HRESULT ReportError(const CErrX& error);
+
+// The HRESULT that reports message `code`.
+constexpr HRESULT ResultFromMessage(std::int32_t code) {
+  return static_cast<HRESULT>(static_cast<std::uint32_t>(hr::kInterfaceFailureBase) |
+                              static_cast<std::uint32_t>(code));
+}
+
+// Platform hooks for the thread's error description (error info on Windows,
+// a thread-local text elsewhere).
+//   SetErrorDescription: installs `description` (null-terminated UTF-16).
+//   GetErrorDescription: the installed description, or "" when there is none;
+//                        reading does not remove it.
+//   HasErrorDescription: whether one is installed.
+//   ClearErrorDescription: removes it.
+void SetErrorDescription(const char16_t* description);
+std::u16string GetErrorDescription();
+bool HasErrorDescription();
+void ClearErrorDescription();
+
+// The public operation boundary. Runs `body`; on success returns S_OK and
+// leaves the thread's error description untouched. Handlers, in order: coded
+// error -> its own code; text error -> 10000 around its text; platform error
+// -> 10015 around its description. An exhausted standard allocator counts as
+// the text error 60000 "Out of memory.". Other exceptions are not caught.
+template <typename Body>
+HRESULT ErrorBoundary(Body&& body) {
+  try {
+    body();
+    return hr::kOk;
+  } catch (const CErrX& error) {
+    return ReportError(error);
+  } catch (const CErr& error) {
+    return ReportError(CErrX(error));
+  } catch (const CPlatformError& error) {
+    return ReportError(CErrX(error));
+  } catch (const std::bad_alloc&) {
+    return ReportError(CErrX(CErr(kMsgOutOfMemory)));
+  }
+}
+
+}  // namespace kd
+
+#endif  // KDDAO_FOUNDATION_ERRORS_H_

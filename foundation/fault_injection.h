@@ -1,0 +1,38 @@
+// Test hooks that make the Nth allocation, file write, flush or file
+// replacement fail, so that tests can prove a failure leaves files and objects
+// usable. All are off unless a test arms them; each counter is process-wide.
+#ifndef KDDAO_FOUNDATION_FAULT_INJECTION_H_
+#define KDDAO_FOUNDATION_FAULT_INJECTION_H_
+
+namespace kd {
+
+enum class FaultPoint {
+  kAllocation,   // MemAlloc, MemRealloc
+  kFileWrite,    // CFile::Write
+  kFileFlush,    // CFile::Flush
+  kFileReplace,  // ReplaceFileAtomically
+  kCount
+};
+
+// Arms `point` so that its `n`-th next use (1 = the very next) fails.
+void FailAfter(FaultPoint point, int n);
+
+// Disarms every fault point.
+void ClearFaults();
+
+// Called at each fault point: true when this use must fail (the counter then
+// disarms itself).
+bool ShouldFail(FaultPoint point);
+
+// Arms a fault point for the lifetime of a scope.
+class ScopedFault {
+ public:
+  ScopedFault(FaultPoint point, int n) { FailAfter(point, n); }
+  ~ScopedFault() { ClearFaults(); }
+  ScopedFault(const ScopedFault&) = delete;
+  ScopedFault& operator=(const ScopedFault&) = delete;
+};
+
+}  // namespace kd
+
+#endif  // KDDAO_FOUNDATION_FAULT_INJECTION_H_

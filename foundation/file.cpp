@@ -1,0 +1,31 @@
+// The platform-independent half of CFile.
+#include <cstring>
+
+#include "foundation/errors.h"
+#include "foundation/file.h"
+
+namespace kd {
+
+CFile::CFile() : handle_(kInvalidHandle) {
+  name_[0] = '\0';
+}
+
+CFile::~CFile() {
+  Close();
+}
+
+void CFile::OpenForReading(const char* name) {
+  Open(name, file::kRead, file::kShareRead | file::kShareWrite, file::kOpenExisting,
+       file::kSequentialScan);
+}
+
+void CFile::OpenForWriting(const char* name) {
+  Open(name, file::kWrite, file::kShareRead | file::kShareWrite, file::kOpenAlways,
+       file::kSequentialScan);
+}
+
+void CFile::RaiseAccessError() const {
+  throw CErr(kMsgCannotAccessFile, name_);
+}
+
+}  // namespace kd

@@ -1,0 +1,152 @@
+// The file stream: opening, short reads, truncation, and its error texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/fault_injection.h"
+#include "foundation/file.h"
+#include "foundation/testing/temp_dir.h"
+
+namespace kd {
+namespace {
+
+// Runs `operation` and returns the text of the text error it raises.
+template <typename Operation>
+std::string TextErrorOf(Operation operation) {
+  try {
+    operation();
+  } catch (const CErrX& error) {
+    return std::string("coded error: ") + error.GetText();
+  } catch (const CErr& error) {
+    return error.GetText();
+  }
+  return "no error";
+}
+
+class FileTest : public ::testing::Test {
+ protected:
+  testing::TempDir dir_;
+};
+
+TEST_F(FileTest, OpeningAMissingFileNamesThePath) {
+  std::string path = dir_.File("missing.pdb");
+  CFile file;
+  EXPECT_EQ(TextErrorOf([&] { file.OpenForReading(path.c_str()); }),
+            "Cannot access file '" + path + "'.");
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_STREQ(file.GetName(), path.c_str());
+}
+
+TEST_F(FileTest, ShortReadRaises60002) {
+  std::string path = dir_.File("short.bin");
+  testing::WriteFileBytes(path, std::vector<std::uint8_t>(50, 7));
+  CFile file;
+  file.OpenForReading(path.c_str());
+  EXPECT_EQ(file.GetSize(), 50u);
+  std::vector<std::uint8_t> buffer(80);
+  EXPECT_EQ(TextErrorOf([&] { file.Read(buffer.data(), 80); }),
+            "Cannot access file '" + path + "'.");
+  file.Seek(10);
+  file.Read(buffer.data(), 40);
+  EXPECT_EQ(file.GetPosition(), 50u);
+}
+
+TEST_F(FileTest, WritingOpensWithoutTruncatingAndTruncateCutsAtThePosition) {
+  std::string path = dir_.File("db.pdb");
+  testing::WriteFileBytes(path, std::vector<std::uint8_t>(100, 1));
+  CFile file;
+  file.OpenForWriting(path.c_str());
+  EXPECT_EQ(file.GetSize(), 100u);
+  file.Seek(10);
+  file.Write("xyz", 3);
+  file.Flush();
+  EXPECT_EQ(testing::ReadFileBytes(path).size(), 100u);
+  file.Truncate();
+  file.Close();
+  std::vector<std::uint8_t> bytes = testing::ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), 13u);
+  EXPECT_EQ(bytes[10], 'x');
+  EXPECT_EQ(bytes[0], 1);
+}
+
+TEST_F(FileTest, OpenForWritingCreatesAMissingFile) {
+  std::string path = dir_.File("new.pdb");
+  CFile file;
+  file.OpenForWriting(path.c_str());
+  file.Write("a", 1);
+  file.Close();
+  EXPECT_EQ(testing::ReadFileBytes(path), std::vector<std::uint8_t>{'a'});
+}
+
+TEST_F(FileTest, TruncateExtendsWithZeros) {
+  std::string path = dir_.File("grow.bin");
+  CFile file;
+  file.Open(path.c_str(), file::kWrite, file::kShareNone, file::kCreateAlways, file::kNoFlags);
+  file.Seek(5);
+  file.Truncate();
+  file.Close();
+  EXPECT_EQ(testing::ReadFileBytes(path), std::vector<std::uint8_t>(5, 0));
+}
+
+TEST_F(FileTest, PathsLongerThan259CharactersAreRefusedBeforeOpening) {
+  std::string longPath = dir_.path() + "/" + std::string(300, 'n');
+  CFile file;
+  EXPECT_EQ(TextErrorOf([&] { file.OpenForWriting(longPath.c_str()); }),
+            ("Cannot access file '" + longPath + "'.").substr(0, kErrorTextCapacity - 1));
+  EXPECT_FALSE(testing::FileExists(longPath));
+  EXPECT_EQ(std::string(file.GetName()).size(), kMaxPathLength);
+}
+
+TEST_F(FileTest, DirectoriesAreNotFiles) {
+  CFile file;
+  EXPECT_EQ(TextErrorOf([&] { file.OpenForReading(dir_.path().c_str()); }),
+            "Cannot access file '" + dir_.path() + "'.");
+}
+
+TEST_F(FileTest, CreateNewRefusesAnExistingFile) {
+  std::string path = dir_.File("exists.bin");
+  testing::WriteFileBytes(path, {1});
+  CFile file;
+  EXPECT_THROW(
+      file.Open(path.c_str(), file::kWrite, file::kShareNone, file::kCreateNew, file::kNoFlags),
+      CErr);
+}
+
+TEST_F(FileTest, ClosingTwiceIsHarmlessAndAClosedFileRefusesWork) {
+  std::string path = dir_.File("c.bin");
+  CFile file;
+  file.OpenForWriting(path.c_str());
+  file.Close();
+  file.Close();
+  char byte = 0;
+  EXPECT_EQ(TextErrorOf([&] { file.Write(&byte, 1); }), "Cannot access file '" + path + "'.");
+  EXPECT_EQ(file.GetSize(), 0u);
+}
+
+TEST_F(FileTest, InjectedWriteAndFlushFailuresRaise60002) {
+  std::string path = dir_.File("faults.bin");
+  CFile file;
+  file.OpenForWriting(path.c_str());
+  {
+    ScopedFault fault(FaultPoint::kFileWrite, 2);
+    file.Write("a", 1);
+    EXPECT_THROW(file.Write("b", 1), CErr);
+  }
+  {
+    ScopedFault fault(FaultPoint::kFileFlush, 1);
+    EXPECT_THROW(file.Flush(), CErr);
+  }
+  file.Flush();
+}
+
+TEST_F(FileTest, SeekBeyondTheSigned32BitRangeFails) {
+  std::string path = dir_.File("s.bin");
+  CFile file;
+  file.OpenForWriting(path.c_str());
+  EXPECT_THROW(file.Seek(0x80000000u), CErr);
+}
+
+}  // namespace
+}  // namespace kd

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The whole test suite from a fresh clone: installs what is missing, checks the
+# formatting, then configures, builds and tests three builds:
+#   build/      native (gcc)
+#   build-san/  native with AddressSanitizer and UndefinedBehaviorSanitizer
+#   build-win/  Windows x64 (mingw-w64), tests run under Wine
+# Warnings are errors. Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+echo "== formatting"
+scripts/check-format.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_build_test() {
+  local dir=$1
+  shift
+  echo "== $dir: configure and build"
+  cmake -S . -B "$dir" -G Ninja -DKD_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== $dir: tests"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+configure_build_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_build_test build-san -DCMAKE_BUILD_TYPE=Debug -DKD_SANITIZE=ON -DKD_BUILD_BENCHMARKS=OFF
+configure_build_test build-win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD_BUILD_BENCHMARKS=OFF \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+echo "== all test runs passed (native, sanitizers, Wine)"
