@@ -26,6 +26,15 @@ void CTplArray::Add(const void* element) {
   ++count_;
 }
 
+void CTplArray::Reserve(std::int32_t capacity) {
+  if (capacity <= capacity_) return;
+  std::uint64_t bytes =
+      static_cast<std::uint64_t>(elementSize_) * static_cast<std::uint64_t>(capacity);
+  if (bytes > 0x7FFFFFFFu) throw CErr(kMsgOutOfMemory);
+  data_ = static_cast<std::uint8_t*>(MemRealloc(data_, static_cast<std::size_t>(bytes)));
+  capacity_ = capacity;
+}
+
 void CTplArray::RemoveAt(std::int32_t index) {
   std::size_t size = static_cast<std::size_t>(elementSize_);
   std::size_t after = static_cast<std::size_t>(count_ - index - 1);
@@ -113,6 +122,13 @@ CHashItem* CTplHash::Lookup(const char* key) const {
   if (bucketCount_ == 0) return nullptr;
   for (CHashItem* item = buckets_[Hash(key)]; item != nullptr; item = item->next_) {
     if (KeysEqual(item->GetKey(), key)) return item;
+  }
+  return nullptr;
+}
+
+CHashItem* CTplHash::LookupNext(const CHashItem* item, const char* key) const {
+  for (CHashItem* next = item->next_; next != nullptr; next = next->next_) {
+    if (KeysEqual(next->GetKey(), key)) return next;
   }
   return nullptr;
 }

@@ -22,6 +22,9 @@ class CTplArray : public CObject {
   // Appends a copy of `elementSize` bytes from `element`. Raises 60000; the
   // array then stays as it was.
   void Add(const void* element);
+  // Makes room for `capacity` elements at once (a bulk load that knows its
+  // count); never shrinks. Raises 60000, the array then staying as it was.
+  void Reserve(std::int32_t capacity);
   // Removes the element at `index`; those after it move down one place.
   // REQUIRES: 0 <= index < GetCount().
   void RemoveAt(std::int32_t index);
@@ -95,6 +98,9 @@ class CTplHash : public CObject {
   void Add(CHashItem* item);
   // First item along `key`'s chain whose key equals `key`, or null.
   CHashItem* Lookup(const char* key) const;
+  // The next item after `item` along the chain whose key equals `key`, or null:
+  // with Lookup, walks every item of one key, newest first.
+  CHashItem* LookupNext(const CHashItem* item, const char* key) const;
   // Destroys every item, bucket 0 first, each chain from head to tail.
   void RemoveAll();
   std::int32_t GetBucketCount() const { return bucketCount_; }
@@ -116,6 +122,9 @@ class CHash : public CTplHash {
  public:
   void Add(T* item) { CTplHash::Add(item); }
   T* Lookup(const char* key) const { return static_cast<T*>(CTplHash::Lookup(key)); }
+  T* LookupNext(const T* item, const char* key) const {
+    return static_cast<T*>(CTplHash::LookupNext(item, key));
+  }
 };
 
 }  // namespace kd

@@ -209,4 +209,21 @@ void CMemFile::Truncate() {
   size_ = position_;
 }
 
+void CMemFile::Assign(const void* data, std::uint32_t count) {
+  Grow(count);
+  if (count != 0) std::memcpy(buffer_, data, count);
+  size_ = static_cast<std::int32_t>(count);
+  position_ = 0;
+}
+
+std::uint8_t* CMemFile::AllocateExact(std::uint32_t count) {
+  if (count > kMaxCapacity) throw CErr(kMsgOutOfMemory);
+  std::uint8_t* exact = count == 0 ? nullptr : static_cast<std::uint8_t*>(MemAlloc(count));
+  Close();
+  buffer_ = exact;
+  capacity_ = static_cast<std::int32_t>(count);
+  size_ = static_cast<std::int32_t>(count);
+  return buffer_;
+}
+
 }  // namespace kd

@@ -98,6 +98,14 @@ class CMemFile : public CStream {
   // size = position; the buffer, the bytes past the new end and the capacity
   // stay.
   void Truncate() override;
+  // Replaces the content by `count` bytes from `data`; position 0. The buffer
+  // grows first, so a failure (60000) leaves the content as it was.
+  void Assign(const void* data, std::uint32_t count);
+  // Replaces the content by `count` bytes that the caller writes into the
+  // returned buffer, which holds exactly `count` bytes (null for 0): for
+  // content that is mostly read, such as records loaded from a file. Position
+  // 0. Raises 60000, the content then staying as it was.
+  std::uint8_t* AllocateExact(std::uint32_t count);
   std::uint32_t GetSize() override { return static_cast<std::uint32_t>(size_); }
   std::uint32_t GetPosition() override { return static_cast<std::uint32_t>(position_); }
 

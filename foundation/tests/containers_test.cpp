@@ -28,6 +28,20 @@ TEST(ArrayTest, GrowsEightElementsAtATime) {
     EXPECT_EQ(array[i], &values[i]);
 }
 
+TEST(ArrayTest, ReserveMakesRoomAtOnceThenGrowthResumesByEight) {
+  CArray<int*> array;
+  int value = 0;
+  array.Reserve(100);
+  EXPECT_EQ(array.GetCapacity(), 100);
+  for (int i = 0; i < 100; ++i)
+    array.Add(&value);
+  EXPECT_EQ(array.GetCapacity(), 100);
+  array.Add(&value);
+  EXPECT_EQ(array.GetCapacity(), 108);
+  array.Reserve(10);  // never shrinks
+  EXPECT_EQ(array.GetCapacity(), 108);
+}
+
 TEST(ArrayTest, RemoveAtKeepsTheOrderOfTheRest) {
   struct Case {
     int remove;
@@ -130,6 +144,19 @@ TEST(HashTest, LookupFindsTheItemAddedLast) {
   EXPECT_EQ(table.Lookup("1")->tag(), 3);
   EXPECT_EQ(table.Lookup("abcde"), nullptr);
   EXPECT_EQ(table.Lookup(""), nullptr);
+}
+
+TEST(HashTest, LookupNextWalksEveryItemOfAKeyNewestFirst) {
+  CHash<KeyItem> table;
+  table.InitHashTable(1);  // one chain: other keys interleave
+  table.Add(new KeyItem("k", 1));
+  table.Add(new KeyItem("other", 0));
+  table.Add(new KeyItem("k", 2));
+  std::vector<int> tags;
+  for (KeyItem* item = table.Lookup("k"); item != nullptr; item = table.LookupNext(item, "k")) {
+    tags.push_back(item->tag());
+  }
+  EXPECT_EQ(tags, (std::vector<int>{2, 1}));
 }
 
 TEST(HashTest, LetterCaseMattersOnlyInCaseSensitiveTables) {

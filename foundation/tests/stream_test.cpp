@@ -129,6 +129,23 @@ TEST(MemFileTest, ReadPastTheEndRaises10030AndReadsNothing) {
   stream.Read(out, 0);  // an empty read at the end is fine
 }
 
+TEST(MemFileTest, AssignReplacesTheContentOrNothing) {
+  CMemFile stream;
+  stream.Reset();
+  stream.Write("old content", 11);
+  stream.Assign("new", 3);
+  EXPECT_EQ(stream.GetSize(), 3u);
+  EXPECT_EQ(stream.GetPosition(), 0u);
+  std::vector<std::uint8_t> big(1000, 5);
+  {
+    ScopedFault fault(FaultPoint::kAllocation, 1);
+    EXPECT_THROW(stream.Assign(big.data(), 1000), CErr);
+  }
+  EXPECT_EQ(Content(stream), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  stream.Assign(big.data(), 1000);
+  EXPECT_EQ(Content(stream), big);
+}
+
 TEST(MemFileTest, StreamWithoutBufferBehaves) {
   CMemFile stream;
   char byte;

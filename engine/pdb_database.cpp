@@ -1,0 +1,494 @@
+#include "engine/pdb_database.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/palm_time.h"
+#include "foundation/buffered_io.h"
+#include "foundation/byte_order.h"
+#include "foundation/errors.h"
+#include "foundation/file.h"
+#include "foundation/file_system.h"
+
+namespace kd {
+
+namespace {
+
+constexpr std::int32_t kRecordIndexBuckets = 32765;
+
+bool IsDeleteMode(std::int32_t mode) {
+  return mode == kdRecordDelete || mode == kdRecordArchive || mode == kdRecordRemove;
+}
+
+}  // namespace
+
+CPdbDatabase::CPdbDatabase(const char* path) {
+  std::size_t length = std::strlen(path);
+  if (length > kMaxPathLength) throw CErr(kMsgCannotAccessFile, path);
+  std::memcpy(path_, path, length + 1);
+  std::memset(header_, 0, sizeof header_);
+  appInfo_.SetBigEndian(true);
+  sortInfo_.SetBigEndian(true);
+  appInfo_.Reset();
+  sortInfo_.Reset();
+  recordsByUniqueID_.InitHashTable(kRecordIndexBuckets);
+  editRecord_.Reset();
+}
+
+CPdbDatabase::~CPdbDatabase() = default;
+
+// ---- header image ---------------------------------------------------------
+
+std::uint16_t CPdbDatabase::Header16(std::uint32_t offset) const {
+  return LoadBigEndian16(header_ + offset);
+}
+std::uint32_t CPdbDatabase::Header32(std::uint32_t offset) const {
+  return LoadBigEndian32(header_ + offset);
+}
+void CPdbDatabase::SetHeader16(std::uint32_t offset, std::uint16_t value) {
+  StoreBigEndian16(header_ + offset, value);
+}
+void CPdbDatabase::SetHeader32(std::uint32_t offset, std::uint32_t value) {
+  StoreBigEndian32(header_ + offset, value);
+}
+
+std::string CPdbDatabase::GetName() const {
+  const char* name = reinterpret_cast<const char*>(header_ + pdb::kNameOffset);
+  return std::string(name, strnlen(name, pdb::kNameSize));
+}
+std::uint16_t CPdbDatabase::GetAttributes() const {
+  return Header16(pdb::kAttributesOffset);
+}
+std::uint16_t CPdbDatabase::GetVersion() const {
+  return Header16(pdb::kVersionOffset);
+}
+std::uint32_t CPdbDatabase::GetCreationDate() const {
+  return Header32(pdb::kCreationDateOffset);
+}
+std::uint32_t CPdbDatabase::GetModificationDate() const {
+  return Header32(pdb::kModificationDateOffset);
+}
+std::uint32_t CPdbDatabase::GetLastBackupDate() const {
+  return Header32(pdb::kLastBackupDateOffset);
+}
+std::uint32_t CPdbDatabase::GetModificationNumber() const {
+  return Header32(pdb::kModificationNumberOffset);
+}
+std::string CPdbDatabase::GetType() const {
+  return std::string(reinterpret_cast<const char*>(header_ + pdb::kTypeOffset), pdb::kTypeLength);
+}
+std::string CPdbDatabase::GetCreator() const {
+  return std::string(reinterpret_cast<const char*>(header_ + pdb::kCreatorOffset),
+                     pdb::kTypeLength);
+}
+std::uint32_t CPdbDatabase::GetUniqueIdSeed() const {
+  return Header32(pdb::kUniqueIdSeedOffset);
+}
+
+// ---- loading ----------------------------------------------------------------
+
+void CPdbDatabase::RaiseUnreadable() const {
+  throw CErr(kMsgCannotAccessFile, path_);
+}
+
+void CPdbDatabase::Load() {
+  try {
+    LoadFromFile();
+  } catch (CErr error) {  // by value: a coded error goes on as a text error
+    liveRecords_.RemoveAll();
+    deletedRecords_.RemoveAll();
+    recordsByUniqueID_.RemoveAll();
+    throw error;
+  }
+}
+
+void CPdbDatabase::LoadFromFile() {
+  CFile file;
+  file.OpenForReading(path_);
+  CWindowedReader reader(file);
+  const std::uint32_t fileSize = reader.GetFileSize();
+  if (fileSize > 0x7FFFFFFFu) RaiseUnreadable();  // positions are signed 32-bit
+
+  reader.ReadAt(0, header_, pdb::kHeaderImageSize);
+  const std::uint32_t count = Header16(pdb::kNumRecordsOffset);
+  std::uint32_t appInfoId = Header32(pdb::kAppInfoIdOffset);
+  std::uint32_t sortInfoId = Header32(pdb::kSortInfoIdOffset);
+  if (appInfoId >= fileSize) appInfoId = 0;
+  if (sortInfoId >= fileSize) sortInfoId = 0;
+  if (Header32(pdb::kNextRecordListIdOffset) != 0) throw CErrX(kMsgChainedRecordLists);
+
+  std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * pdb::kRecordEntrySize);
+  reader.ReadAt(pdb::kRecordListOffset, entries.data(), static_cast<std::uint32_t>(entries.size()));
+  auto chunkId = [&](std::uint32_t i) {
+    return LoadBigEndian32(&entries[i * pdb::kRecordEntrySize + pdb::kEntryLocalChunkIdOffset]);
+  };
+
+  // Offsets must describe regions that follow the record list in order. An
+  // entry whose offset is 0 has no data. Anything else is refused rather than
+  // read from outside the file or from the wrong place.
+  const std::uint32_t listEnd = pdb::kRecordListOffset + count * pdb::kRecordEntrySize;
+  std::uint32_t firstData = fileSize;
+  std::uint32_t previous = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t offset = chunkId(i);
+    if (offset == 0) continue;
+    if (offset < listEnd || offset > fileSize || offset < previous) RaiseUnreadable();
+    if (previous == 0) firstData = offset;
+    previous = offset;
+  }
+  struct Region {
+    std::uint32_t start;
+    std::uint32_t end;
+    CMemFile* stream;
+  } blocks[] = {{appInfoId, sortInfoId != 0 ? sortInfoId : firstData, &appInfo_},
+                {sortInfoId, firstData, &sortInfo_}};
+  for (const Region& block : blocks) {
+    block.stream->Reset();
+    if (block.start == 0) continue;
+    if (block.start < listEnd || block.end < block.start) RaiseUnreadable();
+    std::uint32_t size = block.end - block.start;
+    std::vector<std::uint8_t> bytes(size);
+    reader.ReadAt(block.start, bytes.data(), size);
+    block.stream->Assign(bytes.data(), size);
+  }
+
+  std::uint32_t deletedCount = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    deletedCount +=
+        (entries[i * pdb::kRecordEntrySize + pdb::kEntryAttributesOffset] & pdb::kAttrDelete) != 0;
+  }
+  liveRecords_.Reserve(static_cast<std::int32_t>(count - deletedCount));
+  deletedRecords_.Reserve(static_cast<std::int32_t>(deletedCount));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint8_t* entry = &entries[i * pdb::kRecordEntrySize];
+    std::uint32_t offset = chunkId(i);
+    std::uint32_t size = 0;
+    if (offset != 0) {
+      std::uint32_t end = fileSize;
+      for (std::uint32_t j = i + 1; j < count; ++j) {
+        if (chunkId(j) != 0) {
+          end = chunkId(j);
+          break;
+        }
+      }
+      size = end - offset;
+    }
+    std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
+    bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
+    auto record = std::make_unique<CPdbRecord>();
+    record->archived = deleteBit && size > 0;
+    record->deleted = deleteBit && size == 0;
+    record->category = attributes & pdb::kAttrCategoryMask;
+    record->dirty = (attributes & pdb::kAttrDirty) != 0;
+    record->secret = (attributes & pdb::kAttrSecret) != 0;
+    record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIdOffset);
+    if (!record->deleted && size > 0) reader.ReadAt(offset, record->AllocateExact(size), size);
+
+    CPdbRecord* loaded = record.get();
+    recordsByUniqueID_.Add(new CPdbRecordPtr(loaded->uniqueID, std::move(record)));
+    if (loaded->archived || loaded->deleted) {
+      deletedRecords_.Add(loaded);
+    } else {
+      liveRecords_.Add(loaded);
+    }
+  }
+  RenumberLiveRecords();
+  file.Close();
+  editing_ = false;
+  adding_ = false;
+}
+
+// ---- saving -------------------------------------------------------------------
+
+void CPdbDatabase::Save() {
+  try {
+    SaveToFile();
+  } catch (CErr error) {  // by value: every failure goes on as a text error
+    throw error;
+  }
+}
+
+void CPdbDatabase::SaveToFile() {
+  const std::string target = ResolveSaveTarget(path_);
+  if (!MayReplace(target)) RaiseUnreadable();
+
+  const std::int32_t liveCount = liveRecords_.GetCount();
+  const std::int32_t count = liveCount + deletedRecords_.GetCount();
+  SetHeader32(pdb::kModificationNumberOffset, GetModificationNumber() + 1);
+  SetHeader32(pdb::kModificationDateOffset, PalmTimeNow());
+  SetHeader32(pdb::kNextRecordListIdOffset, 0);
+  SetHeader16(pdb::kNumRecordsOffset, static_cast<std::uint16_t>(count));
+
+  // Every offset is computed before anything is written.
+  std::uint64_t running = pdb::kRecordListOffset +
+                          static_cast<std::uint64_t>(count) * pdb::kRecordEntrySize + pdb::kGapSize;
+  SetHeader32(pdb::kAppInfoIdOffset, appInfo_.Size() ? static_cast<std::uint32_t>(running) : 0);
+  running += appInfo_.Size();
+  SetHeader32(pdb::kSortInfoIdOffset, sortInfo_.Size() ? static_cast<std::uint32_t>(running) : 0);
+  running += sortInfo_.Size();
+  std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * pdb::kRecordEntrySize);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const CPdbRecord* record = i < liveCount ? liveRecords_[i] : deletedRecords_[i - liveCount];
+    std::uint8_t* entry = &entries[static_cast<std::size_t>(i) * pdb::kRecordEntrySize];
+    std::uint8_t attributes = record->category & pdb::kAttrCategoryMask;
+    if (record->archived || record->deleted) attributes |= pdb::kAttrDelete;
+    if (record->dirty) attributes |= pdb::kAttrDirty;
+    if (record->secret) attributes |= pdb::kAttrSecret;
+    StoreBigEndian32(entry + pdb::kEntryLocalChunkIdOffset, static_cast<std::uint32_t>(running));
+    entry[pdb::kEntryAttributesOffset] = attributes;
+    StoreBigEndian24(entry + pdb::kEntryUniqueIdOffset, record->uniqueID & pdb::kMaxUniqueId);
+    if (!record->deleted) running += record->Size();
+  }
+  if (running > 0xFFFFFFFFu) RaiseUnreadable();  // offsets have 32 bits
+
+  // The image goes to a new file beside the target, which then replaces the
+  // target in one step: a failure at any point leaves the old file as it was.
+  CFile temporary;
+  CBufferedWriter writer(temporary);
+  const std::string temporaryPath = TemporaryPathBeside(target);
+  try {
+    temporary.Open(temporaryPath.c_str(), file::kWrite, file::kShareRead | file::kShareWrite,
+                   file::kCreateNew, file::kSequentialScan);
+    WriteImage(writer, entries.data());
+    writer.Flush();
+    temporary.Flush();
+    temporary.Close();
+    if (!CopyPermissionBits(target, temporaryPath) ||
+        !ReplaceFileAtomically(temporaryPath, target)) {
+      RaiseUnreadable();
+    }
+  } catch (const CErr&) {
+    temporary.Close();
+    RemoveFileQuietly(temporaryPath);
+    RaiseUnreadable();  // names the database, not the temporary file
+  }
+}
+
+void CPdbDatabase::WriteImage(CBufferedWriter& writer, const std::uint8_t* entries) {
+  const std::int32_t liveCount = liveRecords_.GetCount();
+  const std::int32_t count = liveCount + deletedRecords_.GetCount();
+  if (count == 0) {
+    writer.Write(header_, pdb::kHeaderImageSize);
+  } else {
+    writer.Write(header_, pdb::kRecordListOffset);
+    writer.Write(entries, static_cast<std::uint32_t>(count) * pdb::kRecordEntrySize);
+    writer.WriteZeros(pdb::kGapSize);
+  }
+  writer.Write(appInfo_.GetBuffer(), appInfo_.Size());
+  writer.Write(sortInfo_.GetBuffer(), sortInfo_.Size());
+  for (std::int32_t i = 0; i < count; ++i) {
+    const CPdbRecord* record = i < liveCount ? liveRecords_[i] : deletedRecords_[i - liveCount];
+    if (!record->deleted) writer.Write(record->GetBuffer(), record->Size());
+  }
+}
+
+// ---- new database ---------------------------------------------------------------
+
+void CPdbDatabase::CreateTable(const char* name, const char* type, const char* creator) {
+  std::memset(header_, 0, sizeof header_);
+  SetHeader16(pdb::kAttributesOffset, 0);
+  SetHeader16(pdb::kVersionOffset, 1);
+  std::size_t nameLength = std::strlen(name);
+  if (nameLength > pdb::kMaxNameLength) throw CErrX(kMsgDatabaseNameTooLong);
+  std::memcpy(header_ + pdb::kNameOffset, name, nameLength + 1);
+  std::uint32_t now = PalmTimeNow();
+  SetHeader32(pdb::kCreationDateOffset, now);
+  SetHeader32(pdb::kModificationDateOffset, now);
+  SetHeader32(pdb::kLastBackupDateOffset, now);
+  if (std::strlen(type) != pdb::kTypeLength) throw CErrX(kMsgTypeNotFourChars);
+  if (std::strlen(creator) != pdb::kTypeLength) throw CErrX(kMsgCreatorNotFourChars);
+  std::memcpy(header_ + pdb::kTypeOffset, type, pdb::kTypeLength);
+  std::memcpy(header_ + pdb::kCreatorOffset, creator, pdb::kTypeLength);
+  editing_ = false;
+  adding_ = false;
+}
+
+// ---- cursor and editing -------------------------------------------------------------
+
+CPdbRecord* CPdbDatabase::GetCurrentRecord() const {
+  if (current_ < 0 || current_ >= liveRecords_.GetCount()) return nullptr;
+  return liveRecords_[current_];
+}
+
+void CPdbDatabase::MoveTo(std::int32_t position, bool strict) {
+  std::int32_t count = liveRecords_.GetCount();
+  bool allowed = strict ? position >= 0 && position < count : position >= -1 && position <= count;
+  if (!allowed) throw CErrX(kMsgInvalidCursorOperation);
+  current_ = position;
+  editing_ = false;
+  adding_ = false;
+}
+
+void CPdbDatabase::Edit() {
+  if (GetCurrentRecord() == nullptr) throw CErrX(kMsgNoCurrentRecord);
+  editing_ = true;
+  adding_ = false;
+}
+
+void CPdbDatabase::AddNew() {
+  adding_ = true;
+  editing_ = false;
+}
+
+bool CPdbDatabase::CancelUpdate() {
+  bool pending = editing_ || adding_;
+  editing_ = false;
+  adding_ = false;
+  return pending;
+}
+
+CPdbRecordPtr* CPdbDatabase::FindItemOwning(std::uint32_t uniqueID,
+                                            const CPdbRecord* record) const {
+  UniqueIdKey key(uniqueID);
+  for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
+       item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
+    if (item->GetRecord() == record) return item;
+  }
+  return nullptr;
+}
+
+CPdbRecordPtr* CPdbDatabase::FindItemWithRecord(std::uint32_t uniqueID) const {
+  UniqueIdKey key(uniqueID);
+  CPdbRecordPtr* found = nullptr;
+  for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
+       item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
+    CPdbRecord* record = item->GetRecord();
+    if (record == nullptr) continue;
+    if (!record->deleted && !record->archived) return item;  // a live record first
+    if (found == nullptr) found = item;
+  }
+  return found;
+}
+
+CPdbRecordPtr* CPdbDatabase::FindEmptyItem(std::uint32_t uniqueID) const {
+  return FindItemOwning(uniqueID, nullptr);
+}
+
+std::uint32_t CPdbDatabase::AllocateUniqueID() {
+  std::uint32_t seed = GetUniqueIdSeed();
+  do {
+    seed = seed >= pdb::kMaxUniqueId ? 1 : seed + 1;
+  } while (FindItemWithRecord(seed) != nullptr);
+  SetHeader32(pdb::kUniqueIdSeedOffset, seed);
+  return seed;
+}
+
+void CPdbDatabase::Update(CRecordEncoder* encoder) {
+  if (!editing_ && !adding_) return;
+  CPdbRecord* currentRecord = GetCurrentRecord();
+  if (editing_ && currentRecord == nullptr) throw CErrX(kMsgNoCurrentRecord);
+  if (encoder != nullptr) encoder->EncodeRecord(editRecord_);
+  if (editRecord_.Size() >= pdb::kRecordSizeLimit) throw CErrX(kMsgRecordTooLarge);
+  if (adding_ && liveRecords_.GetCount() + deletedRecords_.GetCount() >= pdb::kMaxRecords) {
+    throw CErrX(kMsgTooManyRecords);
+  }
+  editRecord_.uniqueID &= pdb::kMaxUniqueId;
+  if (editRecord_.uniqueID == 0) editRecord_.uniqueID = AllocateUniqueID();
+  const std::uint32_t id = editRecord_.uniqueID;
+
+  // Which index item holds the stored record afterwards: the current record's
+  // own item when its ID stays, else an empty item of the new ID, else a new
+  // item. An ID that another record holds is refused.
+  // (Every live record is owned by an item keyed by its own ID.)
+  const bool keepsItem = editing_ && id == currentRecord->uniqueID;
+  CPdbRecordPtr* reusedItem = nullptr;
+  CPdbRecordPtr* previousItem = nullptr;
+  std::unique_ptr<CPdbRecordPtr> newItem;
+  if (!keepsItem) {
+    if (editing_) previousItem = FindItemOwning(currentRecord->uniqueID, currentRecord);
+    if (FindItemWithRecord(id) != nullptr) throw CErrX(kMsgDuplicateUniqueId);
+    reusedItem = FindEmptyItem(id);
+    if (reusedItem == nullptr) newItem = std::make_unique<CPdbRecordPtr>(id, nullptr);
+  }
+
+  std::unique_ptr<CPdbRecord> added;
+  CPdbRecord* target = currentRecord;
+  if (adding_) {
+    added = std::make_unique<CPdbRecord>();
+    target = added.get();
+  }
+  target->Assign(editRecord_.GetBuffer(), editRecord_.Size());
+  if (adding_) liveRecords_.Add(target);  // the last step that can fail
+  if (adding_) current_ = liveRecords_.GetCount() - 1;
+  target->archived = false;
+  target->deleted = false;
+  target->category = editRecord_.category;
+  target->secret = editRecord_.secret;
+  target->uniqueID = id;
+  target->index = current_;
+  target->dirty = true;
+
+  if (!keepsItem) {
+    std::unique_ptr<CPdbRecord> owned = adding_ ? std::move(added) : previousItem->Release();
+    CPdbRecordPtr* holder = reusedItem != nullptr ? reusedItem : newItem.get();
+    holder->Reset(std::move(owned));
+    if (newItem) recordsByUniqueID_.Add(newItem.release());
+  }
+  Save();
+}
+
+void CPdbDatabase::Delete(std::int32_t mode) {
+  CPdbRecord* record = GetCurrentRecord();
+  if (record == nullptr) throw CErrX(kMsgNoCurrentRecord);
+  if (!IsDeleteMode(mode)) throw CErrX(kMsgInvalidArgument);
+  if (mode != kdRecordRemove) deletedRecords_.Add(record);
+  if (mode == kdRecordDelete) record->deleted = true;
+  if (mode == kdRecordArchive) record->archived = true;
+  liveRecords_.RemoveAt(current_);
+  if (mode == kdRecordRemove) {
+    CPdbRecordPtr* item = FindItemOwning(record->uniqueID, record);
+    if (item != nullptr) item->Reset(nullptr);  // destroys the record; the item stays
+  }
+  RenumberLiveRecords();
+  editing_ = false;
+  adding_ = false;
+  Save();
+}
+
+void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
+  CPdbRecordPtr* item = FindItemWithRecord(uniqueID);
+  if (item == nullptr) throw CErrX(kMsgNoRecordForUniqueId);
+  const CPdbRecord* record = item->GetRecord();
+  if (record->deleted || record->archived) throw CErrX(kMsgRecordDeletedOrArchived);
+  MoveTo(record->index, true);
+}
+
+void CPdbDatabase::RenumberLiveRecords() {
+  for (std::int32_t i = 0; i < liveRecords_.GetCount(); ++i)
+    liveRecords_[i]->index = i;
+}
+
+// ---- info blocks ------------------------------------------------------------------
+
+CMemFile& CPdbDatabase::Block(InfoBlock block) {
+  return block == InfoBlock::kSortInfo ? sortInfo_ : appInfo_;
+}
+
+const CMemFile& CPdbDatabase::GetBlockStream(InfoBlock block) const {
+  return block == InfoBlock::kSortInfo ? sortInfo_ : appInfo_;
+}
+
+CVariant CPdbDatabase::GetBlock(InfoBlock block) const {
+  const CMemFile& stream = GetBlockStream(block);
+  return CVariant::Array(CSafeArray::Bytes(stream.GetBuffer(), stream.Size()));
+}
+
+void CPdbDatabase::SetBlock(InfoBlock block, const CVariant& value) {
+  CMemFile& stream = Block(block);
+  VarType type = value.GetType();
+  if (type == VT_EMPTY || type == VT_NULL) {
+    stream.Reset();
+  } else if (value.IsByteArray()) {
+    const CSafeArray& array = value.GetArray();
+    if (array.GetDimensions() != 1 || array.GetElementCount() >= pdb::kRecordSizeLimit) {
+      throw CErrX(kMsgNotByteArray);
+    }
+    stream.Assign(array.GetData().data(), static_cast<std::uint32_t>(array.GetElementCount()));
+  } else {
+    throw CErrX(kMsgInvalidFieldValue);
+  }
+  Save();
+}
+
+}  // namespace kd

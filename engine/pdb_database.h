@@ -1,0 +1,162 @@
+// CPdbDatabase: one Palm OS record database held wholly in memory, with its
+// cursor, edit record and the operations that change it. Every change that is
+// committed (Update, Delete, SetBlock, a new database) rewrites the whole file
+// at once through Save; closing writes nothing.
+//
+// Ownership: the records belong to the items of the unique-ID index; the live
+// and deleted lists only point at them.
+#ifndef KDDAO_ENGINE_PDB_DATABASE_H_
+#define KDDAO_ENGINE_PDB_DATABASE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "engine/pdb_format.h"
+#include "engine/pdb_record.h"
+#include "engine/record_encoder.h"
+#include "foundation/containers.h"
+#include "foundation/stream.h"
+#include "foundation/variant.h"
+
+namespace kd {
+
+// How Delete treats the current record.
+enum KD_DeleteMode : std::int32_t {
+  kdRecordDelete = 0,   // marked deleted; only its list entry stays in the file
+  kdRecordArchive = 1,  // marked deleted; its data stays in the file
+  kdRecordRemove = 2,   // gone from the file
+};
+
+// The two info blocks.
+enum class InfoBlock : std::int32_t { kAppInfo = 0, kSortInfo = 1 };
+
+class CPdbDatabase {
+ public:
+  // An engine for the database file at `path` (narrow, ANSI code page); then
+  // either Load or CreateTable. A path longer than 259 characters raises 60002.
+  explicit CPdbDatabase(const char* path);
+  ~CPdbDatabase();
+  CPdbDatabase(const CPdbDatabase&) = delete;
+  CPdbDatabase& operator=(const CPdbDatabase&) = delete;
+
+  // Reads the whole file. Every failure reaches the caller as a text error:
+  // 60002 naming the path when the file cannot be read or its offsets are
+  // inconsistent, 10020 for a chained record list.
+  void Load();
+
+  // Writes the whole database to a temporary file beside the target, flushes
+  // it and replaces the target with it in one step. On failure the old file
+  // stays as it was and 60002 naming the path is raised (as a text error);
+  // the in-memory state keeps its changes, the incremented modification number
+  // included.
+  void Save();
+
+  // Makes a freshly constructed engine a new, empty database: name of at most
+  // 31 bytes (10010), type (10012) and creator (10011) of exactly 4 bytes. The
+  // owner then calls Save.
+  void CreateTable(const char* name, const char* type, const char* creator);
+
+  // Moves the cursor. Strict moves accept 0 to count - 1, others -1 to count;
+  // anything else raises 10007 and leaves the cursor where it was. Clears both
+  // edit marks.
+  void MoveTo(std::int32_t position, bool strict);
+  // Starts editing the current record (10005 without one). The edit record is
+  // not reloaded.
+  void Edit();
+  // Starts a new record; the cursor does not move.
+  void AddNew();
+  // Commits the edit record (nothing happens unless an edit or an addition is
+  // pending): `encoder` (may be null) rebuilds it first; then the limits
+  // (10018, 10019), the unique ID (allocated when 0; 10017 when another record
+  // has it), the store, and Save. Unique IDs are kept to their 24 file bits:
+  // an ID above 0xFFFFFF is cut to its low 24 bits first, so two records can
+  // never share an ID in the file.
+  void Update(CRecordEncoder* encoder);
+  // Deletes the current record (10005 without one) in `mode`, one of
+  // KD_DeleteMode (other values raise 10025 and change nothing), and saves.
+  void Delete(std::int32_t mode);
+  // Makes the live record with `uniqueID` current: 10008 when no record has it,
+  // 10009 when it is deleted or archived.
+  void LookupUniqueID(std::uint32_t uniqueID);
+  // A unique ID that no record holds, after the seed and within 1..0xFFFFFF
+  // (wrapping to 1); the seed advances to it.
+  std::uint32_t AllocateUniqueID();
+  // Drops a pending edit or addition: clears both marks. Returns whether one
+  // was pending.
+  bool CancelUpdate();
+
+  // A copy of a block as a one-dimensional byte array (lower bound 0).
+  CVariant GetBlock(InfoBlock block) const;
+  // Replaces a block: empty or null clears it; a by-value byte array of one
+  // dimension and fewer than 65520 elements replaces it (10021 otherwise); any
+  // other value raises 10014. Then saves.
+  void SetBlock(InfoBlock block, const CVariant& value);
+
+  // ---- read access ----
+  const char* GetPath() const { return path_; }
+  std::int32_t GetLiveCount() const { return liveRecords_.GetCount(); }
+  std::int32_t GetCurrent() const { return current_; }
+  bool IsBOF() const { return current_ < 0; }
+  bool IsEOF() const { return current_ >= GetLiveCount(); }
+  // The current record, or null at BOF and EOF.
+  CPdbRecord* GetCurrentRecord() const;
+  CPdbRecord* GetLiveRecord(std::int32_t index) const { return liveRecords_.GetAt(index); }
+  std::int32_t GetDeletedCount() const { return deletedRecords_.GetCount(); }
+  CPdbRecord* GetDeletedRecord(std::int32_t index) const { return deletedRecords_.GetAt(index); }
+  CPdbRecord& GetEditRecord() { return editRecord_; }
+  const CPdbRecord& GetEditRecord() const { return editRecord_; }
+  bool IsEditing() const { return editing_; }
+  bool IsAdding() const { return adding_; }
+  const CMemFile& GetBlockStream(InfoBlock block) const;
+
+  // Header fields in host order.
+  std::string GetName() const;
+  std::uint16_t GetAttributes() const;
+  std::uint16_t GetVersion() const;
+  std::uint32_t GetCreationDate() const;
+  std::uint32_t GetModificationDate() const;
+  std::uint32_t GetLastBackupDate() const;
+  std::uint32_t GetModificationNumber() const;
+  std::string GetType() const;
+  std::string GetCreator() const;
+  std::uint32_t GetUniqueIdSeed() const;
+  const std::uint8_t* GetHeaderImage() const { return header_; }
+
+ private:
+  struct RecordEntry;
+
+  void LoadFromFile();
+  void SaveToFile();
+  void WriteImage(class CBufferedWriter& writer, const std::uint8_t* entries);
+  [[noreturn]] void RaiseUnreadable() const;
+
+  std::uint16_t Header16(std::uint32_t offset) const;
+  std::uint32_t Header32(std::uint32_t offset) const;
+  void SetHeader16(std::uint32_t offset, std::uint16_t value);
+  void SetHeader32(std::uint32_t offset, std::uint32_t value);
+
+  // The index item that owns `record` (which has `uniqueID`), or null.
+  CPdbRecordPtr* FindItemOwning(std::uint32_t uniqueID, const CPdbRecord* record) const;
+  // An index item for `uniqueID` that owns a record, or null.
+  CPdbRecordPtr* FindItemWithRecord(std::uint32_t uniqueID) const;
+  // An index item for `uniqueID` whose record pointer is empty, or null.
+  CPdbRecordPtr* FindEmptyItem(std::uint32_t uniqueID) const;
+  void RenumberLiveRecords();
+  CMemFile& Block(InfoBlock block);
+
+  char path_[260];
+  std::uint8_t header_[pdb::kHeaderImageSize];
+  CMemFile appInfo_;
+  CMemFile sortInfo_;
+  CArray<CPdbRecord*> liveRecords_;
+  CArray<CPdbRecord*> deletedRecords_;
+  CHash<CPdbRecordPtr> recordsByUniqueID_;
+  std::int32_t current_ = -1;
+  bool editing_ = false;
+  bool adding_ = false;
+  CPdbRecord editRecord_;
+};
+
+}  // namespace kd
+
+#endif  // KDDAO_ENGINE_PDB_DATABASE_H_

@@ -1,0 +1,62 @@
+// One record in memory, and the hash item that owns it.
+#ifndef KDDAO_ENGINE_PDB_RECORD_H_
+#define KDDAO_ENGINE_PDB_RECORD_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "foundation/containers.h"
+#include "foundation/stream.h"
+
+namespace kd {
+
+// A record: its data bytes (a big-endian memory stream) and its attributes.
+class CPdbRecord : public CMemFile {
+ public:
+  CPdbRecord() { SetBigEndian(true); }
+
+  // Attributes and data of `other` (the index included). The whole buffer is
+  // cleared first, so bytes cut off earlier cannot come back.
+  void CopyFrom(const CPdbRecord& other);
+  // No data; every attribute 0 (the stream keeps its buffer).
+  void Blank();
+
+  bool dirty = false;     // attribute bit 0x40
+  bool archived = false;  // deleted, its data kept in the file
+  bool deleted = false;   // deleted, without data
+  bool secret = false;    // attribute bit 0x10
+  std::uint32_t uniqueID = 0;
+  std::uint8_t category = 0;  // 0 to 15
+  std::int32_t index = 0;     // position among the live records
+};
+
+// Key of a unique ID in the record index: lower-case hexadecimal digits without
+// leading zeros or prefix, from all 32 bits ("abcdef", "0").
+struct UniqueIdKey {
+  explicit UniqueIdKey(std::uint32_t uniqueID);
+  const char* c_str() const { return text; }
+  char text[9];
+};
+
+// Item of the record index: a unique-ID key and the record it owns. The record
+// pointer may be empty (its record was removed or took another ID); the item
+// then stays in the table.
+class CPdbRecordPtr : public CHashItem {
+ public:
+  CPdbRecordPtr(std::uint32_t uniqueID, std::unique_ptr<CPdbRecord> record);
+
+  const char* GetKey() const override { return key_.c_str(); }
+  CPdbRecord* GetRecord() const { return record_.get(); }
+  // Gives up the record without destroying it; the pointer becomes empty.
+  std::unique_ptr<CPdbRecord> Release() { return std::move(record_); }
+  // Takes (or drops, with null) the record it points at.
+  void Reset(std::unique_ptr<CPdbRecord> record) { record_ = std::move(record); }
+
+ private:
+  UniqueIdKey key_;
+  std::unique_ptr<CPdbRecord> record_;
+};
+
+}  // namespace kd
+
+#endif  // KDDAO_ENGINE_PDB_RECORD_H_
