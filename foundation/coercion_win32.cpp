@@ -1,9 +1,83 @@
-// PLACEHOLDER: replaced by the portable coercion rules.
+// Windows coercion: the platform's VariantChangeType with no flags, in the
+// user's locale, across the VARIANT bridge. The portable build reproduces
+// these results step by step (coercion_posix.cpp).
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include "foundation/variant_win32.h"
+
 #include "foundation/coercion.h"
 #include "foundation/errors.h"
+
 namespace kd {
-CVariant ChangeType(const CVariant& value, VarType target) {
-  if (value.GetBaseType() == target) return value;
-  throw CPlatformError(hr::kDispTypeMismatch);
+
+namespace {
+
+// A VARIANT cleared when it goes out of scope.
+class CScopedVariant {
+ public:
+  CScopedVariant() { VariantInit(&value_); }
+  ~CScopedVariant() { VariantClear(&value_); }
+  CScopedVariant(const CScopedVariant&) = delete;
+  CScopedVariant& operator=(const CScopedVariant&) = delete;
+
+  VARIANT* Get() { return &value_; }
+
+ private:
+  VARIANT value_;
+};
+
+bool IsScalarType(VarType type) {
+  switch (type) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE:
+    case VT_BOOL:
+      return true;
+    default:
+      return false;
+  }
 }
+
+// Targets whose results a CVariant can hold.
+bool IsHeldTarget(VarType target) {
+  if ((target & VT_ARRAY) != 0 && (target & VT_BYREF) == 0)
+    return IsScalarType(static_cast<VarType>(target & ~VT_ARRAY));
+  return IsScalarType(target) || target == VT_EMPTY || target == VT_NULL || target == VT_BSTR ||
+         target == VT_DISPATCH;
+}
+
+}  // namespace
+
+// A value of the target type comes back as it is (a by-reference one as its
+// plain value). A target a CVariant cannot hold is refused before converting:
+// with DISP_E_BADVARTYPE when the platform rejects the type code itself, with
+// DISP_E_TYPEMISMATCH otherwise. Everything else is the platform's answer.
+CVariant ChangeType(const CVariant& value, VarType target) {
+  if (value.GetBaseType() == target) {
+    if (!value.IsByRef()) return value;
+    if (target == VT_DISPATCH) return CVariant::Object(value.GetObject());
+  } else if (!IsHeldTarget(target)) {
+    CScopedVariant empty;
+    CScopedVariant probe;
+    const ::HRESULT result = VariantChangeType(probe.Get(), empty.Get(), 0, target);
+    throw CPlatformError(result == DISP_E_BADVARTYPE ? hr::kDispBadVarType : hr::kDispTypeMismatch);
+  }
+
+  CScopedVariant source;
+  const HRESULT bridged = ToPlatformVariant(value, source.Get());
+  if (Failed(bridged)) throw CPlatformError(bridged);
+  CScopedVariant result;
+  const ::HRESULT changed = VariantChangeType(result.Get(), source.Get(), 0, target);
+  if (FAILED(changed)) throw CPlatformError(static_cast<HRESULT>(changed));
+  return FromPlatformVariant(*result.Get());
+}
+
 }  // namespace kd

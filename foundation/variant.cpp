@@ -1,6 +1,8 @@
 #include "foundation/variant.h"
 
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 
 #include "foundation/errors.h"
 
@@ -216,6 +218,60 @@ std::string VarTypeName(VarType type) {
     if (entry.type == base) return name + entry.name;
   }
   return name + "VT_" + std::to_string(static_cast<int>(base));
+}
+
+std::string DescribeVariant(const CVariant& value) {
+  std::string text = VarTypeName(value.GetType());
+  VarType base = value.GetBaseType();
+  if (value.IsArray()) {
+    const CSafeArray& array = value.GetArray();
+    text += " [" + std::to_string(array.GetElementCount()) + " elements:";
+    const std::vector<std::uint8_t>& data = array.GetData();
+    for (std::size_t i = 0; i < data.size() && i < 24; ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, " %02X", data[i]);
+      text += hex;
+    }
+    return text + (data.size() > 24 ? " ...]" : "]");
+  }
+  char number[64] = "";
+  switch (base) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_BOOL:
+      std::snprintf(number, sizeof number, " %lld",
+                    static_cast<long long>(std::get<std::int64_t>(value.value_)));
+      break;
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE:
+      std::snprintf(number, sizeof number, " %.17g", std::get<double>(value.value_));
+      break;
+    case VT_BSTR: {
+      text += " \"";
+      for (char16_t unit : value.GetString()) {
+        if (unit < 0x80) {
+          text.push_back(static_cast<char>(unit));
+        } else {
+          char escape[12];
+          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
+          text += escape;
+        }
+      }
+      return text + "\"";
+    }
+    default:
+      break;
+  }
+  return text + number;
+}
+
+void PrintTo(const CVariant& value, std::ostream* out) {
+  *out << DescribeVariant(value);
 }
 
 }  // namespace kd

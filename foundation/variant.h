@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <variant>
@@ -143,6 +144,7 @@ class CVariant {
   bool operator!=(const CVariant& other) const { return !(*this == other); }
 
  private:
+  friend std::string DescribeVariant(const CVariant& value);
   using Value =
       std::variant<std::monostate, std::int64_t, double, std::u16string, CSafeArray, ObjectRef>;
   CVariant(VarType type, Value value) : type_(type), value_(std::move(value)) {}
@@ -154,6 +156,11 @@ class CVariant {
 
 // Name of a type code for messages and test output, e.g. "VT_ARRAY|VT_UI1".
 std::string VarTypeName(VarType type);
+
+// Readable form of a value for diagnostics, e.g. "VT_I4 42", "VT_BSTR \"abc\"".
+std::string DescribeVariant(const CVariant& value);
+// For test frameworks that print values through PrintTo.
+void PrintTo(const CVariant& value, std::ostream* out);
 
 }  // namespace kd
 

@@ -1,0 +1,252 @@
+// Loading a table description: the tagged description file (".kdx") and the
+// compact table digest.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/file.h"
+#include "recordset/db_schema.h"
+
+namespace kd {
+
+namespace {
+
+using FieldList = std::vector<std::unique_ptr<CDbField>>;
+
+// ---- description file ---------------------------------------------------------
+//
+// The scanner looks only for the tags "<name>", "<type>" and "<synchro", matched
+// case-sensitively as plain substrings; everything else (enclosing elements,
+// closing tags, comments, line breaks) is passed over. Each entry:
+//   <name>NAME<  ...  <type>TYPE<  ...  <synchro
+// where NAME and TYPE run to the next "<", exactly, spaces included. A synchro
+// tag whose character at offset 9 is ">" (self-closing) ends the entry just
+// after that ">", and the character there is consumed; otherwise the entry ends
+// at the next "<", which is consumed.
+
+[[noreturn]] void RaiseInvalidFile() {
+  throw CErr(kMsgInvalidKdxFile);
+}
+
+// The file's bytes as 8-bit text. A UTF-16 file (either byte-order mark) keeps
+// the low byte of each unit, starting with the mark's own 0xFF.
+std::string DescriptionText(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  bool littleEndian = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+  bool bigEndian = bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+  if (littleEndian || bigEndian) {
+    std::size_t low = bigEndian ? 1 : 0;  // where each unit's low byte is
+    for (std::size_t k = 0; k < bytes.size() / 2; ++k) {
+      text.push_back(static_cast<char>(bytes[2 * k + low]));
+    }
+  } else {
+    text.assign(bytes.begin(), bytes.end());
+  }
+  return text.substr(0, text.find('\0'));  // the text ends at a zero byte
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const char* path) {
+  CFile file;
+  file.OpenForReading(path);
+  std::vector<std::uint8_t> bytes(file.GetSize());
+  file.Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  file.Close();
+  return bytes;
+}
+
+void ParseDescriptionFile(const std::string& path, FieldList& fields) {
+  const std::string text = DescriptionText(ReadWholeFile(path.c_str()));
+  const std::size_t npos = std::string::npos;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t name = text.find("<name>", pos);
+    if (name == npos) return;
+    std::size_t nameStart = name + 6;
+    std::size_t nameEnd = text.find('<', nameStart);
+    if (nameEnd == npos) RaiseInvalidFile();
+    std::size_t type = text.find("<type>", nameEnd + 1);
+    if (type == npos) RaiseInvalidFile();
+    std::size_t typeStart = type + 6;
+    std::size_t typeEnd = text.find('<', typeStart);
+    if (typeEnd == npos) RaiseInvalidFile();
+    std::size_t synchro = text.find("<synchro", typeEnd + 1);
+    if (synchro == npos) RaiseInvalidFile();
+    std::size_t end;
+    if (synchro + 9 < text.size() && text[synchro + 9] == '>') {
+      end = synchro + 10;
+    } else {
+      end = text.find('<', synchro + 9);
+      if (end == npos) RaiseInvalidFile();
+    }
+    std::string fieldName = text.substr(nameStart, nameEnd - nameStart);
+    const DbFieldTypeInfo* info =
+        FindFieldTypeByKeyword(text.substr(typeStart, typeEnd - typeStart));
+    if (info == nullptr || fieldName.size() > kMaxFieldNameLength) RaiseInvalidFile();
+    fields.push_back(std::make_unique<CDbField>(fieldName, info->type));
+    if (end >= text.size()) return;
+    pos = end + 1;
+  }
+}
+
+// ---- table digest ----------------------------------------------------------------
+//
+// A digest is text over a 64-character alphabet, read as a stream of 6-bit
+// values (most significant bit first). The stream holds a binary code tree in
+// preorder (1 = leaf with a 6-bit alphabet position, 0 = inner node with two
+// subtrees), then the codes of the symbols of the decoded text, which ends
+// right after "==". The text's "="-separated tokens declare the fields.
+
+constexpr char kDigestAlphabet[] =
+    "abcdefghijklmnopqrstuvwxyz0123456789_=ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr int kMaxTreeNodes = 128;
+
+// Raised inside the digest decoder; LoadSchema reports it as 10032.
+struct InvalidDigest {};
+
+class DigestBitReader {
+ public:
+  explicit DigestBitReader(const std::string& digest) {
+    int reverse[256];
+    for (int& value : reverse)
+      value = -1;
+    for (int i = 0; i < 64; ++i)
+      reverse[static_cast<unsigned char>(kDigestAlphabet[i])] = i;
+    for (char c : digest) {
+      int value = reverse[static_cast<unsigned char>(c)];
+      if (value < 0) throw InvalidDigest();
+      values_.push_back(static_cast<std::uint8_t>(value));
+    }
+  }
+
+  // The next `count` bits, the first read being the most significant.
+  int Read(int count) {
+    int result = 0;
+    for (int i = 0; i < count; ++i) {
+      if (bit_ >= values_.size() * 6) throw InvalidDigest();
+      int value = values_[bit_ / 6];
+      result = (result << 1) | ((value >> (5 - bit_ % 6)) & 1);
+      ++bit_;
+    }
+    return result;
+  }
+
+ private:
+  std::vector<std::uint8_t> values_;
+  std::size_t bit_ = 0;
+};
+
+struct TreeNode {
+  char symbol = 0;  // leaves only
+  int children[2] = {-1, -1};
+  bool IsLeaf() const { return children[0] < 0; }
+};
+
+class CodeTree {
+ public:
+  explicit CodeTree(DigestBitReader& bits) {
+    ReadNode(bits);
+    if (nodes_[0].IsLeaf()) throw InvalidDigest();  // nothing to walk
+  }
+
+  // Decodes symbols until two "=" in a row have been appended.
+  std::string Decode(DigestBitReader& bits) const {
+    std::string text;
+    for (;;) {
+      int node = 0;
+      while (!nodes_[node].IsLeaf())
+        node = nodes_[node].children[bits.Read(1)];
+      text.push_back(nodes_[node].symbol);
+      if (text.size() >= 2 && text[text.size() - 1] == '=' && text[text.size() - 2] == '=') {
+        return text;
+      }
+    }
+  }
+
+ private:
+  int ReadNode(DigestBitReader& bits) {
+    if (static_cast<int>(nodes_.size()) >= kMaxTreeNodes) throw InvalidDigest();
+    int index = static_cast<int>(nodes_.size());
+    nodes_.emplace_back();
+    if (bits.Read(1) == 1) {
+      nodes_[index].symbol = kDigestAlphabet[bits.Read(6)];
+      return index;
+    }
+    int first = ReadNode(bits);
+    nodes_[index].children[0] = first;
+    int second = ReadNode(bits);
+    nodes_[index].children[1] = second;
+    return index;
+  }
+
+  std::vector<TreeNode> nodes_;
+};
+
+void ParseDigest(const std::string& digest, FieldList& fields) {
+  DigestBitReader bits(digest);
+  CodeTree tree(bits);
+  const std::string text = tree.Decode(bits);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('=', start);
+    std::string token = text.substr(start, end - start);
+    start = end + 1;
+    if (token.empty()) continue;
+    std::string name;
+    DbFieldType type;
+    switch (token[0]) {
+      case 'A':
+        name = "uniqueid";
+        type = DbFieldType::kLong;
+        break;
+      case 'B':
+        name = "category";
+        type = DbFieldType::kInteger;
+        break;
+      case 'C':
+        name = "dirty";
+        type = DbFieldType::kBoolean;
+        break;
+      case 'D':
+        name = "secret";
+        type = DbFieldType::kBoolean;
+        break;
+      default: {
+        const DbFieldTypeInfo* info = FindFieldTypeByDigestLetter(token[0]);
+        if (info == nullptr) throw InvalidDigest();
+        name = token.substr(1);
+        type = info->type;
+      }
+    }
+    if (name.size() > kMaxFieldNameLength) throw InvalidDigest();
+    fields.push_back(std::make_unique<CDbField>(name, type));
+  }
+}
+
+}  // namespace
+
+bool IsDescriptionPath(const std::string& description) {
+  return description.find_first_of(".:\\/") != std::string::npos;
+}
+
+void LoadSchema(CDbSchema& schema, const std::string& description) {
+  FieldList fields;  // deleted if reading fails
+  try {
+    if (IsDescriptionPath(description)) {
+      ParseDescriptionFile(description, fields);
+    } else {
+      try {
+        ParseDigest(description, fields);
+      } catch (const InvalidDigest&) {
+        throw CErr(kMsgInvalidTableDigest);
+      }
+    }
+  } catch (CErr error) {  // by value: every failure goes on as a text error
+    throw error;
+  }
+  for (auto& field : fields)
+    schema.AddDeclaredField(std::move(field));
+  schema.Complete();
+}
+
+}  // namespace kd
