@@ -120,6 +120,8 @@ class CRawDB {
   // and the running offset.
   bool IsOpen() const { return engine_ != nullptr; }
   std::int32_t GetRunningOffset() const { return runningOffset_; }
+  // The open table's engine (header fields, deleted records), or null.
+  const CPdbDatabase* GetEngine() const { return engine_.get(); }
 
  private:
   CPdbDatabase& Engine() const;  // raises 10016 while closed
