@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/palm_time.h"
@@ -10,6 +11,7 @@
 #include "foundation/errors.h"
 #include "foundation/file.h"
 #include "foundation/file_system.h"
+#include "foundation/memory.h"
 
 namespace kd {
 
@@ -37,6 +39,23 @@ CPdbDatabase::CPdbDatabase(const char* path) {
 }
 
 CPdbDatabase::~CPdbDatabase() = default;
+
+void CPdbDatabase::BlockDeleter::operator()(std::uint8_t* block) const {
+  MemFree(block);
+}
+
+CRecordIndex::~CRecordIndex() {
+  RemoveAll();
+}
+
+void CRecordIndex::DestroyItem(CHashItem* item) {
+  auto* recordPtr = static_cast<CPdbRecordPtr*>(item);
+  if (recordPtr->IsPooled()) {
+    recordPtr->~CPdbRecordPtr();  // its memory belongs to the database's block
+  } else {
+    delete recordPtr;
+  }
+}
 
 // ---- header image ---------------------------------------------------------
 
@@ -93,6 +112,9 @@ void CPdbDatabase::RaiseUnreadable() const {
 }
 
 void CPdbDatabase::Load() {
+  liveRecords_.RemoveAll();  // a second load starts afresh
+  deletedRecords_.RemoveAll();
+  recordsByUniqueID_.RemoveAll();
   try {
     LoadFromFile();
   } catch (CErr error) {  // by value: a coded error goes on as a text error
@@ -104,13 +126,18 @@ void CPdbDatabase::Load() {
 }
 
 void CPdbDatabase::LoadFromFile() {
+  // The whole file in one read; records borrow their bytes from this image
+  // and copy them only when they change.
   CFile file;
   file.OpenForReading(path_);
-  CWindowedReader reader(file);
-  const std::uint32_t fileSize = reader.GetFileSize();
-  if (fileSize > 0x7FFFFFFFu) RaiseUnreadable();  // positions are signed 32-bit
+  const std::uint32_t fileSize = file.GetSize();
+  if (fileSize > 0x7FFFFFFFu || fileSize < pdb::kHeaderImageSize) RaiseUnreadable();
+  image_.reset(static_cast<std::uint8_t*>(MemAlloc(fileSize)));
+  file.Read(image_.get(), fileSize);
+  file.Close();
+  const std::uint8_t* image = image_.get();
 
-  reader.ReadAt(0, header_, pdb::kHeaderImageSize);
+  std::memcpy(header_, image, pdb::kHeaderImageSize);
   const std::uint32_t count = Header16(pdb::kNumRecordsOffset);
   std::uint32_t appInfoId = Header32(pdb::kAppInfoIdOffset);
   std::uint32_t sortInfoId = Header32(pdb::kSortInfoIdOffset);
@@ -118,19 +145,22 @@ void CPdbDatabase::LoadFromFile() {
   if (sortInfoId >= fileSize) sortInfoId = 0;
   if (Header32(pdb::kNextRecordListIdOffset) != 0) throw CErrX(kMsgChainedRecordLists);
 
-  std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * pdb::kRecordEntrySize);
-  reader.ReadAt(pdb::kRecordListOffset, entries.data(), static_cast<std::uint32_t>(entries.size()));
+  const std::uint32_t listEnd = pdb::kRecordListOffset + count * pdb::kRecordEntrySize;
+  if (listEnd > fileSize) RaiseUnreadable();
+  const std::uint8_t* entries = image + pdb::kRecordListOffset;
   auto chunkId = [&](std::uint32_t i) {
-    return LoadBigEndian32(&entries[i * pdb::kRecordEntrySize + pdb::kEntryLocalChunkIdOffset]);
+    return LoadBigEndian32(entries + i * pdb::kRecordEntrySize + pdb::kEntryLocalChunkIdOffset);
   };
 
   // Offsets must describe regions that follow the record list in order. An
   // entry whose offset is 0 has no data. Anything else is refused rather than
-  // read from outside the file or from the wrong place.
-  const std::uint32_t listEnd = pdb::kRecordListOffset + count * pdb::kRecordEntrySize;
+  // read from the wrong place.
   std::uint32_t firstData = fileSize;
   std::uint32_t previous = 0;
+  std::uint32_t deletedCount = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
+    deletedCount +=
+        (entries[i * pdb::kRecordEntrySize + pdb::kEntryAttributesOffset] & pdb::kAttrDelete) != 0;
     std::uint32_t offset = chunkId(i);
     if (offset == 0) continue;
     if (offset < listEnd || offset > fileSize || offset < previous) RaiseUnreadable();
@@ -147,46 +177,42 @@ void CPdbDatabase::LoadFromFile() {
     block.stream->Reset();
     if (block.start == 0) continue;
     if (block.start < listEnd || block.end < block.start) RaiseUnreadable();
-    std::uint32_t size = block.end - block.start;
-    std::vector<std::uint8_t> bytes(size);
-    reader.ReadAt(block.start, bytes.data(), size);
-    block.stream->Assign(bytes.data(), size);
+    block.stream->Assign(image + block.start, block.end - block.start);
   }
 
-  std::uint32_t deletedCount = 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    deletedCount +=
-        (entries[i * pdb::kRecordEntrySize + pdb::kEntryAttributesOffset] & pdb::kAttrDelete) != 0;
-  }
   liveRecords_.Reserve(static_cast<std::int32_t>(count - deletedCount));
   deletedRecords_.Reserve(static_cast<std::int32_t>(deletedCount));
+  loadedRecords_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecord))));
+  loadedItems_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecordPtr))));
+  std::uint32_t nextData = 0;  // index of the next entry with data after i
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint8_t* entry = &entries[i * pdb::kRecordEntrySize];
-    std::uint32_t offset = chunkId(i);
+    const std::uint8_t* entry = entries + i * pdb::kRecordEntrySize;
+    const std::uint32_t offset = chunkId(i);
     std::uint32_t size = 0;
     if (offset != 0) {
-      std::uint32_t end = fileSize;
-      for (std::uint32_t j = i + 1; j < count; ++j) {
-        if (chunkId(j) != 0) {
-          end = chunkId(j);
-          break;
-        }
+      // The data end at the next non-zero offset, or at the end of the file.
+      if (nextData <= i) {
+        nextData = i + 1;
+        while (nextData < count && chunkId(nextData) == 0)
+          ++nextData;
       }
-      size = end - offset;
+      size = (nextData < count ? chunkId(nextData) : fileSize) - offset;
     }
-    std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
-    bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
-    auto record = std::make_unique<CPdbRecord>();
+    const std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
+    const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
+    RecordOwner record(new (loadedRecords_.get() + i * sizeof(CPdbRecord)) CPdbRecord());
+    record->pooled_ = true;
     record->archived = deleteBit && size > 0;
     record->deleted = deleteBit && size == 0;
     record->category = attributes & pdb::kAttrCategoryMask;
     record->dirty = (attributes & pdb::kAttrDirty) != 0;
     record->secret = (attributes & pdb::kAttrSecret) != 0;
     record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIdOffset);
-    if (!record->deleted && size > 0) reader.ReadAt(offset, record->AllocateExact(size), size);
+    if (!record->deleted) record->Borrow(image + offset, size);
 
     CPdbRecord* loaded = record.get();
-    recordsByUniqueID_.Add(new CPdbRecordPtr(loaded->uniqueID, std::move(record)));
+    recordsByUniqueID_.Add(new (loadedItems_.get() + i * sizeof(CPdbRecordPtr))
+                               CPdbRecordPtr(loaded->uniqueID, std::move(record), true));
     if (loaded->archived || loaded->deleted) {
       deletedRecords_.Add(loaded);
     } else {
@@ -194,7 +220,6 @@ void CPdbDatabase::LoadFromFile() {
     }
   }
   RenumberLiveRecords();
-  file.Close();
   editing_ = false;
   adding_ = false;
 }
@@ -402,10 +427,10 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
     if (reusedItem == nullptr) newItem = std::make_unique<CPdbRecordPtr>(id, nullptr);
   }
 
-  std::unique_ptr<CPdbRecord> added;
+  RecordOwner added;
   CPdbRecord* target = currentRecord;
   if (adding_) {
-    added = std::make_unique<CPdbRecord>();
+    added.reset(new CPdbRecord());
     target = added.get();
   }
   target->Assign(editRecord_.GetBuffer(), editRecord_.Size());
@@ -420,7 +445,7 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   target->dirty = true;
 
   if (!keepsItem) {
-    std::unique_ptr<CPdbRecord> owned = adding_ ? std::move(added) : previousItem->Release();
+    RecordOwner owned = adding_ ? std::move(added) : previousItem->Release();
     CPdbRecordPtr* holder = reusedItem != nullptr ? reusedItem : newItem.get();
     holder->Reset(std::move(owned));
     if (newItem) recordsByUniqueID_.Add(newItem.release());
@@ -461,7 +486,7 @@ void CPdbDatabase::RenumberLiveRecords() {
 
 // ---- info blocks ------------------------------------------------------------------
 
-CMemFile& CPdbDatabase::Block(InfoBlock block) {
+CMemFile& CPdbDatabase::BlockOf(InfoBlock block) {
   return block == InfoBlock::kSortInfo ? sortInfo_ : appInfo_;
 }
 
@@ -475,7 +500,7 @@ CVariant CPdbDatabase::GetBlock(InfoBlock block) const {
 }
 
 void CPdbDatabase::SetBlock(InfoBlock block, const CVariant& value) {
-  CMemFile& stream = Block(block);
+  CMemFile& stream = BlockOf(block);
   VarType type = value.GetType();
   if (type == VT_EMPTY || type == VT_NULL) {
     stream.Reset();

@@ -9,6 +9,7 @@
 #define KDDAO_ENGINE_PDB_DATABASE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/pdb_format.h"
@@ -29,6 +30,17 @@ enum KD_DeleteMode : std::int32_t {
 
 // The two info blocks.
 enum class InfoBlock : std::int32_t { kAppInfo = 0, kSortInfo = 1 };
+
+// The unique-ID index: every record, live or not, by its unique ID (32765
+// buckets, case-sensitive keys). Items made by a load live in one block that
+// the database owns; the index destroys those in place.
+class CRecordIndex : public CHash<CPdbRecordPtr> {
+ public:
+  ~CRecordIndex() override;
+
+ protected:
+  void DestroyItem(CHashItem* item) override;
+};
 
 class CPdbDatabase {
  public:
@@ -142,15 +154,26 @@ class CPdbDatabase {
   // An index item for `uniqueID` whose record pointer is empty, or null.
   CPdbRecordPtr* FindEmptyItem(std::uint32_t uniqueID) const;
   void RenumberLiveRecords();
-  CMemFile& Block(InfoBlock block);
+  CMemFile& BlockOf(InfoBlock block);
+
+  struct BlockDeleter {
+    void operator()(std::uint8_t* block) const;
+  };
+  using Block = std::unique_ptr<std::uint8_t, BlockDeleter>;
 
   char path_[260];
+  // The file as loaded; records borrow their bytes from it until they change.
+  Block image_;
+  // The records and index items of a load, each kind in one block: loading
+  // costs two allocations, not two per record.
+  Block loadedRecords_;
+  Block loadedItems_;
   std::uint8_t header_[pdb::kHeaderImageSize];
   CMemFile appInfo_;
   CMemFile sortInfo_;
   CArray<CPdbRecord*> liveRecords_;
   CArray<CPdbRecord*> deletedRecords_;
-  CHash<CPdbRecordPtr> recordsByUniqueID_;
+  CRecordIndex recordsByUniqueID_;
   std::int32_t current_ = -1;
   bool editing_ = false;
   bool adding_ = false;

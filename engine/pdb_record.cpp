@@ -1,7 +1,5 @@
 #include "engine/pdb_record.h"
 
-#include <cstdio>
-
 namespace kd {
 
 void CPdbRecord::CopyFrom(const CPdbRecord& other) {
@@ -25,10 +23,27 @@ void CPdbRecord::Blank() {
 }
 
 UniqueIdKey::UniqueIdKey(std::uint32_t uniqueID) {
-  std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(uniqueID));
+  static const char kDigits[] = "0123456789abcdef";
+  char reversed[8];
+  int count = 0;
+  do {
+    reversed[count++] = kDigits[uniqueID & 0xF];
+    uniqueID >>= 4;
+  } while (uniqueID != 0);
+  for (int i = 0; i < count; ++i)
+    text[i] = reversed[count - 1 - i];
+  text[count] = '\0';
 }
 
-CPdbRecordPtr::CPdbRecordPtr(std::uint32_t uniqueID, std::unique_ptr<CPdbRecord> record)
-    : key_(uniqueID), record_(std::move(record)) {}
+void RecordDeleter::operator()(CPdbRecord* record) const {
+  if (record->IsPooled()) {
+    record->~CPdbRecord();  // its memory belongs to the database's block
+  } else {
+    delete record;
+  }
+}
+
+CPdbRecordPtr::CPdbRecordPtr(std::uint32_t uniqueID, RecordOwner record, bool pooled)
+    : key_(uniqueID), record_(std::move(record)), pooled_(pooled) {}
 
 }  // namespace kd

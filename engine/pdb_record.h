@@ -21,6 +21,10 @@ class CPdbRecord : public CMemFile {
   // No data; every attribute 0 (the stream keeps its buffer).
   void Blank();
 
+  // Whether the record lives in its database's block of loaded records rather
+  // than in a heap block of its own.
+  bool IsPooled() const { return pooled_; }
+
   bool dirty = false;     // attribute bit 0x40
   bool archived = false;  // deleted, its data kept in the file
   bool deleted = false;   // deleted, without data
@@ -28,7 +32,17 @@ class CPdbRecord : public CMemFile {
   std::uint32_t uniqueID = 0;
   std::uint8_t category = 0;  // 0 to 15
   std::int32_t index = 0;     // position among the live records
+
+ private:
+  friend class CPdbDatabase;
+  bool pooled_ = false;
 };
+
+// Destroys a record: in place when it is pooled, else with its heap block.
+struct RecordDeleter {
+  void operator()(CPdbRecord* record) const;
+};
+using RecordOwner = std::unique_ptr<CPdbRecord, RecordDeleter>;
 
 // Key of a unique ID in the record index: lower-case hexadecimal digits without
 // leading zeros or prefix, from all 32 bits ("abcdef", "0").
@@ -43,18 +57,21 @@ struct UniqueIdKey {
 // then stays in the table.
 class CPdbRecordPtr : public CHashItem {
  public:
-  CPdbRecordPtr(std::uint32_t uniqueID, std::unique_ptr<CPdbRecord> record);
+  CPdbRecordPtr(std::uint32_t uniqueID, RecordOwner record, bool pooled = false);
 
   const char* GetKey() const override { return key_.c_str(); }
   CPdbRecord* GetRecord() const { return record_.get(); }
   // Gives up the record without destroying it; the pointer becomes empty.
-  std::unique_ptr<CPdbRecord> Release() { return std::move(record_); }
+  RecordOwner Release() { return std::move(record_); }
   // Takes (or drops, with null) the record it points at.
-  void Reset(std::unique_ptr<CPdbRecord> record) { record_ = std::move(record); }
+  void Reset(RecordOwner record) { record_ = std::move(record); }
+  // Whether the item lives in its database's block of loaded items.
+  bool IsPooled() const { return pooled_; }
 
  private:
   UniqueIdKey key_;
-  std::unique_ptr<CPdbRecord> record_;
+  RecordOwner record_;
+  bool pooled_;
 };
 
 }  // namespace kd

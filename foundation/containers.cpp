@@ -133,12 +133,16 @@ CHashItem* CTplHash::LookupNext(const CHashItem* item, const char* key) const {
   return nullptr;
 }
 
+void CTplHash::DestroyItem(CHashItem* item) {
+  delete item;
+}
+
 void CTplHash::RemoveAll() {
   for (std::int32_t i = 0; i < bucketCount_; ++i) {
     CHashItem* item = buckets_[i];
     while (item != nullptr) {
       CHashItem* next = item->next_;
-      delete item;
+      DestroyItem(item);
       item = next;
     }
     buckets_[i] = nullptr;

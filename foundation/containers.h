@@ -108,6 +108,12 @@ class CTplHash : public CObject {
   // The hash value of `key` before the modulo.
   static std::uint32_t HashValue(const char* key, bool noCase);
 
+ protected:
+  // Destroys one item through its virtual destructor and returns its memory;
+  // tables whose items do not come from the heap one by one override it (and
+  // then call RemoveAll in their own destructor).
+  virtual void DestroyItem(CHashItem* item);
+
  private:
   bool KeysEqual(const char* a, const char* b) const;
 

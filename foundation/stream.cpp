@@ -152,7 +152,38 @@ CMemFile::~CMemFile() {
   Close();
 }
 
+void CMemFile::Own() {
+  if (!borrowed_) return;
+  std::uint8_t* copy = nullptr;
+  if (capacity_ != 0) {
+    copy = static_cast<std::uint8_t*>(MemAlloc(static_cast<std::size_t>(capacity_)));
+    std::memcpy(copy, buffer_, static_cast<std::size_t>(capacity_));
+  }
+  buffer_ = copy;
+  borrowed_ = false;
+}
+
+void CMemFile::Borrow(const std::uint8_t* data, std::uint32_t count) {
+  if (count > kMaxCapacity) throw CErr(kMsgOutOfMemory);
+  Close();
+  buffer_ = const_cast<std::uint8_t*>(data);  // never written while borrowed
+  capacity_ = static_cast<std::int32_t>(count);
+  size_ = static_cast<std::int32_t>(count);
+  borrowed_ = count != 0;
+  if (!borrowed_) buffer_ = nullptr;
+}
+
+std::uint8_t* CMemFile::GetBuffer() {
+  Own();
+  return buffer_;
+}
+
 void CMemFile::Reset() {
+  if (borrowed_) {  // the content goes: nothing to copy
+    buffer_ = nullptr;
+    capacity_ = 0;
+    borrowed_ = false;
+  }
   if (buffer_ == nullptr || capacity_ == 0) {
     buffer_ = static_cast<std::uint8_t*>(MemAlloc(kFirstCapacity));
     capacity_ = kFirstCapacity;
@@ -163,6 +194,7 @@ void CMemFile::Reset() {
 }
 
 void CMemFile::Grow(std::uint64_t end) {
+  Own();
   if (buffer_ == nullptr || capacity_ == 0) Reset();
   if (end < static_cast<std::uint64_t>(capacity_)) return;
   std::uint64_t newCapacity = ((end + 2) & ~std::uint64_t{255}) + 256;
@@ -192,7 +224,8 @@ void CMemFile::Write(const void* buffer, std::uint32_t count) {
 }
 
 void CMemFile::Close() {
-  if (buffer_ != nullptr && capacity_ != 0) MemFree(buffer_);
+  if (buffer_ != nullptr && capacity_ != 0 && !borrowed_) MemFree(buffer_);
+  borrowed_ = false;
   buffer_ = nullptr;
   capacity_ = 0;
   position_ = 0;

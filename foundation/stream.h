@@ -106,12 +106,20 @@ class CMemFile : public CStream {
   // content that is mostly read, such as records loaded from a file. Position
   // 0. Raises 60000, the content then staying as it was.
   std::uint8_t* AllocateExact(std::uint32_t count);
+  // Makes the content `count` bytes at `data`, without copying them: the
+  // caller keeps them alive and unchanged while the stream refers to them. The
+  // stream copies them into a buffer of its own before its first change.
+  // Position 0.
+  void Borrow(const std::uint8_t* data, std::uint32_t count);
+  bool IsBorrowing() const { return borrowed_; }
   std::uint32_t GetSize() override { return static_cast<std::uint32_t>(size_); }
   std::uint32_t GetPosition() override { return static_cast<std::uint32_t>(position_); }
 
   // The buffer, for callers that fill or read content in place; it moves
-  // whenever the buffer grows. Null while there is none.
-  std::uint8_t* GetBuffer() { return buffer_; }
+  // whenever the buffer grows. Null while there is none. The non-const form
+  // first gives a borrowing stream a copy of its own (raising 60000 when
+  // memory runs out).
+  std::uint8_t* GetBuffer();
   const std::uint8_t* GetBuffer() const { return buffer_; }
   std::int32_t GetCapacity() const { return capacity_; }
 
@@ -121,11 +129,14 @@ class CMemFile : public CStream {
  private:
   // Grows the buffer so that `end` fits, by the 256-byte rule.
   void Grow(std::uint64_t end);
+  // Replaces borrowed content by a copy of its own.
+  void Own();
 
   std::uint8_t* buffer_ = nullptr;
   std::int32_t capacity_ = 0;
   std::int32_t position_ = 0;
   std::int32_t size_ = 0;
+  bool borrowed_ = false;  // buffer_ belongs to someone else
 };
 
 }  // namespace kd

@@ -1,5 +1,6 @@
 #include "recordset/recordset.h"
 
+#include "bitmap/picture.h"
 #include "foundation/codepage.h"
 #include "foundation/errors.h"
 
@@ -77,6 +78,14 @@ HRESULT CRecordset::CreateTable(const std::u16string& pdbFile, const std::u16str
                          ToAnsi(creator).c_str());
     engine_->Save();
   });
+}
+
+HRESULT CRecordset::get_CreateOlePicture(const CVariant& byteArrayToConvert, CVariant* value) {
+  return Get(value, [&] { return CreateOlePicture(byteArrayToConvert); });
+}
+
+HRESULT CRecordset::get_CreateKDBitmap(const CVariant& pictureObjectToConvert, CVariant* value) {
+  return Get(value, [&] { return CreateKDBitmap(pictureObjectToConvert); });
 }
 
 HRESULT CRecordset::Close() {

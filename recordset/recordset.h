@@ -63,6 +63,13 @@ class CRecordset {
   HRESULT CreateTable(const std::u16string& pdbFile, const std::u16string& kdxFile,
                       const std::u16string& databaseName, const std::u16string& databaseType,
                       const std::u16string& creator);
+  // A picture object (VT_DISPATCH) from a device bitmap held in a byte array:
+  // 10021 unless a one-dimensional byte array of at most 64000 elements; a bad
+  // bitmap header gives the text error "bitmap error.". No table needed.
+  HRESULT get_CreateOlePicture(const CVariant& byteArrayToConvert, CVariant* value);
+  // A device bitmap (byte array) from a picture object: 10024 for anything but
+  // a picture, 10026 when its pixels cannot be read. No table needed.
+  HRESULT get_CreateKDBitmap(const CVariant& pictureObjectToConvert, CVariant* value);
 
   HRESULT get_AbsolutePosition(std::int32_t* index);
   HRESULT put_AbsolutePosition(std::int32_t index);

@@ -1,0 +1,253 @@
+// The recordset's picture properties and the portable picture object; and the
+// colours of decoded images against an independent decoder of Palm bitmaps.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "bitmap/bmp_image.h"
+#include "bitmap/device_bitmap.h"
+#include "bitmap/picture.h"
+#include "bitmap/tests/bitmap_test_util.h"
+#include "foundation/platform.h"
+#include "foundation/testing/temp_dir.h"
+#include "rawdb/tests/raw_db_test_util.h"
+#include "recordset/recordset.h"
+
+namespace kd {
+namespace {
+
+using testing::Bmp16;
+using testing::Bmp32;
+using testing::Bytes;
+using testing::DeviceBitmap;
+using testing::Result;
+
+const char* const kNotByteArray = "80042725 Value must be a single dimension Byte array.";
+const char* const kNotPicture = "80042728 Object type must be IDispPicture";
+const char* const kBitmapError = "80042710 Generic error: bitmap error.";
+
+// A 1-bit bitmap of 16 x 2 units at `density`.
+Bytes SmallBitmap(std::uint16_t density = 72) {
+  std::uint32_t rows = 2u * density / 72;
+  std::uint16_t rowBytes = static_cast<std::uint16_t>(((16u * density / 72 + 15) / 8) & ~1u);
+  return DeviceBitmap(16, 2, rowBytes, 1, density, Bytes(rowBytes * rows, 0x5A));
+}
+
+TEST(PictureTest, CreateOlePictureNeedsAByteArrayAndNoTable) {
+  CRecordset rs;  // closed: the conversions need no table
+  struct Case {
+    const char* what;
+    CVariant value;
+    std::string result;
+  } cases[] = {
+      {"a bitmap", CVariant::Bytes(SmallBitmap()), "ok"},
+      {"64000 elements", CVariant::Bytes([] {
+         Bytes b = SmallBitmap();
+         b.resize(64000, 0);
+         return b;
+       }()),
+       "ok"},
+      {"64001 elements", CVariant::Bytes(Bytes(64001, 0)), kNotByteArray},
+      {"two dimensions", CVariant::Array(CSafeArray(VT_UI1, {{16, 0}, {2, 0}})), kNotByteArray},
+      {"16-bit integers", CVariant::Array(CSafeArray(VT_I2, {{16, 0}})), kNotByteArray},
+      {"by reference", CVariant::Bytes(SmallBitmap()).AsByRef(), kNotByteArray},
+      {"a string", CVariant::String(u"bm"), kNotByteArray},
+      {"empty", CVariant(), kNotByteArray},
+      {"a bad signature", CVariant::Bytes(DeviceBitmap(16, 2, 2, 1, 72, Bytes(4, 0), 0, "ab")),
+       kBitmapError},
+      {"version 1", CVariant::Bytes(DeviceBitmap(16, 2, 2, 1, 72, Bytes(4, 0), 0, "bm", 1)),
+       kBitmapError},
+      {"the placeholder",
+       CVariant::Bytes({0x62, 0x6D, 0, 0, 0, 0, 0, 2, 0, 2, 0, 0x48, 0, 0, 0, 0}), kBitmapError},
+  };
+  for (const Case& c : cases) {
+    CVariant picture = CVariant::I4(7);
+    EXPECT_EQ(Result(rs.get_CreateOlePicture(c.value, &picture)), c.result) << c.what;
+    if (c.result == "ok") {
+      EXPECT_EQ(picture.GetType(), VT_DISPATCH) << c.what;
+    } else {
+      EXPECT_EQ(picture, CVariant::I4(7)) << c.what;  // untouched on failure
+    }
+  }
+}
+
+TEST(PictureTest, PictureRoundTripComesBackAtDensity72) {
+  CRecordset rs;
+  Bytes bitmap = SmallBitmap(144);
+  CVariant picture;
+  ASSERT_EQ(Result(rs.get_CreateOlePicture(CVariant::Bytes(bitmap), &picture)), "ok");
+  CVariant back;
+  ASSERT_EQ(Result(rs.get_CreateKDBitmap(picture, &back)), "ok");
+  ASSERT_TRUE(back.IsByteArray());
+  const Bytes& bytes = back.GetArray().GetData();
+  EXPECT_EQ((bytes[2] << 8) | bytes[3], 32);  // width in units at density 72
+  EXPECT_EQ((bytes[4] << 8) | bytes[5], 4);
+  EXPECT_EQ((bytes[10] << 8) | bytes[11], 72);
+  EXPECT_EQ(bytes[8], 1);  // the 1-bit table comes back as depth 1
+  EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.end()), Bytes(bitmap.begin() + 16, bitmap.end()));
+}
+
+TEST(PictureTest, CreateKDBitmapNeedsAPicture) {
+  CRecordset rs;
+  auto notAPicture = std::make_shared<CAutomationObject>();
+  CVariant picture;
+  rs.get_CreateOlePicture(CVariant::Bytes(SmallBitmap()), &picture);
+  struct Case {
+    const char* what;
+    CVariant value;
+  } cases[] = {
+      {"a string", CVariant::String(u"picture")},
+      {"a number", CVariant::I4(1)},
+      {"empty", CVariant()},
+      {"a picture by reference", picture.AsByRef()},
+      {"an object that is not a picture", CVariant::Object(notAPicture)},
+      {"no object", CVariant::Object(nullptr)},
+  };
+  for (const Case& c : cases) {
+    CVariant out = CVariant::I4(7);
+    EXPECT_EQ(Result(rs.get_CreateKDBitmap(c.value, &out)), kNotPicture) << c.what;
+    EXPECT_EQ(out, CVariant::I4(7)) << c.what;
+  }
+}
+
+TEST(PictureTest, LargePicturesAreReturnedWhateverTheirSize) {
+  // An 8-bit picture of 300 x 300 pixels: 16 + 300 x 300 bytes, more than a
+  // Bitmap field can hold.
+  std::vector<std::uint8_t> rows(300 * 300, 125);
+  Bytes image = testing::BmpImage(300, 300, 8, Bytes(Palette8Bit.begin(), Palette8Bit.end()), rows);
+  CVariant bitmap = CreateKDBitmap(CVariant::Object(std::make_shared<CPicture>(image)));
+  EXPECT_EQ(bitmap.GetArray().GetElementCount(), 90016u);
+}
+
+TEST(PictureTest, SixteenBitPicturesAreReadAsTwentyFourBit) {
+  // Two 5-5-5 pixels: red and white.
+  Bytes image = testing::BmpImage(2, 1, 16, {}, {0x00, 0x7C, 0xFF, 0x7F});
+  Bytes bits = PictureBits(image);
+  EXPECT_EQ(Bmp16(bits, 28), 24);
+  CVariant bitmap = CreateKDBitmap(CVariant::Object(std::make_shared<CPicture>(image)));
+  const Bytes& bytes = bitmap.GetArray().GetData();
+  EXPECT_EQ(bytes[8], 16);
+  EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.end()), (Bytes{0xF8, 0x00, 0xFF, 0xFF}));
+}
+
+TEST(PictureTest, TopDownImagesAreTurnedOver) {
+  Bytes table(Palette1Bit.begin(), Palette1Bit.end());
+  Bytes image = testing::BmpImage(8, -2, 1, table, {0xFF, 0, 0, 0, 0x0F, 0, 0, 0});
+  Bytes bitmap = BmpToDeviceBitmap(PictureBits(image));
+  EXPECT_EQ(Bytes(bitmap.begin() + 16, bitmap.end()), (Bytes{0xFF, 0, 0x0F, 0}));
+}
+
+TEST(PictureTest, PortablePicturesSaveAndLoadAsBmpFiles) {
+  testing::TempDir dir;
+  CVariant picture = CreateOlePicture(CVariant::Bytes(SmallBitmap()));
+  auto held = std::dynamic_pointer_cast<CPicture>(picture.GetObject());
+  ASSERT_TRUE(held);
+  std::string path = dir.File("small.bmp");
+  held->SaveBmp(path);
+  EXPECT_EQ(testing::ReadFileBytes(path), held->GetBmpImage());
+  auto loaded = CPicture::LoadBmp(path);
+  EXPECT_EQ(loaded->GetBmpImage(), held->GetBmpImage());
+  std::string junk = dir.File("junk.bmp");
+  testing::WriteFileBytes(junk, {'B', 'M', 1, 2, 3});
+  EXPECT_EQ(testing::Raised([&] { CPicture::LoadBmp(junk); }),
+            "text: Error occured while converting bitmap.");
+  EXPECT_EQ(testing::Raised([&] { CPicture::LoadBmp(dir.File("none.bmp")); }),
+            testing::CannotAccess(dir.File("none.bmp")));
+}
+
+#ifndef _WIN32
+// A Palm OS bitmap (version 1: 16-byte header with flags, pixel size and
+// version) of the same pixel rows, decoded by netpbm's palmtopnm, gives the
+// colours that the decoded image's table gives the same pixels.
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    output.append(buffer, got);
+  pclose(pipe);
+  return output;
+}
+
+TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
+  if (RunCommand("command -v palmtopnm").empty())
+    GTEST_SKIP() << "netpbm's palmtopnm is not installed";
+  testing::TempDir dir;
+  for (std::uint8_t depth : {1, 2, 4, 8}) {
+    const std::uint16_t columns = 16;
+    const std::uint16_t rows = 4;
+    const std::uint16_t rowBytes = static_cast<std::uint16_t>(((columns * depth + 15) / 8) & ~1u);
+    Bytes pixels(static_cast<std::size_t>(rowBytes) * rows);
+    // Pixel bytes of every kind; 8-bit indices stay below 232, the colours the
+    // other decoder's system palette holds (the rest are black).
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      pixels[i] = static_cast<std::uint8_t>(depth == 8 ? (i * 37 + 11) % 232 : i * 37 + 11);
+    }
+    // Palm OS bitmap version 1: width, height, rowBytes, flags 0, pixel size,
+    // version 1, next depth offset 0, transparent index 0, compression 0, 0.
+    Bytes palm = {0,     static_cast<std::uint8_t>(columns),
+                  0,     static_cast<std::uint8_t>(rows),
+                  0,     static_cast<std::uint8_t>(rowBytes),
+                  0,     0,
+                  depth, 1,
+                  0,     0,
+                  0,     0,
+                  0,     0};
+    palm.insert(palm.end(), pixels.begin(), pixels.end());
+    std::string palmPath = dir.File("bitmap" + std::to_string(depth) + ".palm");
+    testing::WriteFileBytes(palmPath, palm);
+    std::string ppm = RunCommand("palmtopnm -plain '" + palmPath + "' 2>/dev/null");
+    ASSERT_FALSE(ppm.empty()) << "depth " << int{depth};
+
+    Bytes image = DeviceBitmapToBmp(DeviceBitmap(columns, rows, rowBytes, depth, 72, pixels));
+    const std::uint32_t bitsPerPixel = Bmp16(image, 28);
+    const std::uint32_t stride = (columns * bitsPerPixel + 31) / 32 * 4;
+    const std::uint8_t* table = image.data() + 54;
+    const std::uint8_t* bits = image.data() + Bmp32(image, 10);
+
+    // Plain PBM (P1: 1 is black), PGM (P2) or PPM (P3): a magic number,
+    // width, height, a maximum (not for PBM), then the values.
+    std::istringstream in(ppm);
+    std::string magic;
+    int width = 0, height = 0, maximum = 1;
+    in >> magic >> width >> height;
+    if (magic != "P1") in >> maximum;
+    ASSERT_EQ(width, columns);
+    ASSERT_EQ(height, rows);
+    const bool colour = magic == "P3";
+    for (int y = 0; y < rows; ++y) {
+      const std::uint8_t* row = bits + static_cast<std::size_t>(rows - 1 - y) * stride;
+      for (int x = 0; x < columns; ++x) {
+        int index = bitsPerPixel == 8   ? row[x]
+                    : bitsPerPixel == 4 ? (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0xF)
+                                        : (row[x / 8] >> (7 - x % 8)) & 1;
+        int red = 0, green = 0, blue = 0;
+        if (colour) {
+          in >> red >> green >> blue;
+        } else {
+          if (magic == "P1") {  // digits without separators; 1 is black
+            char digit = 0;
+            in >> digit;
+            red = digit == '1' ? 0 : 1;
+          } else {
+            in >> red;
+          }
+          green = blue = red;
+        }
+        const int scale = 255 / maximum;
+        EXPECT_EQ(table[4 * index + 2], red * scale)
+            << "depth " << int{depth} << " at " << x << "," << y;
+        EXPECT_EQ(table[4 * index + 1], green * scale);
+        EXPECT_EQ(table[4 * index], blue * scale);
+      }
+    }
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace kd
