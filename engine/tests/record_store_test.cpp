@@ -385,6 +385,50 @@ TEST_F(RecordStoreTest, AddNewWithACallerIdAboveTwentyFourBitsCannotAlias) {
   EXPECT_EQ(reloaded->GetLiveRecord(1)->uniqueID, 1u);
 }
 
+TEST(UniqueIdKeyTest, LowerCaseHexadecimalWithoutLeadingZeros) {
+  struct Case {
+    std::uint32_t id;
+    const char* key;
+  } cases[] = {{0, "0"},           {0xF, "f"},
+               {0x10, "10"},       {0xABCDEF, "abcdef"},
+               {0x00FF00, "ff00"}, {0xFFFFFFFF, "ffffffff"}};
+  for (const Case& c : cases)
+    EXPECT_STREQ(UniqueIdKey(c.id).c_str(), c.key);
+}
+
+// Records of a load share the file's bytes and one block of objects; edits,
+// moves between index items, removal and additions must leave every other
+// record intact.
+TEST_F(RecordStoreTest, LoadedRecordsSurviveEveryKindOfChange) {
+  auto db = Open(Records({{1, 0, {1, 1}}, {2, 0, {2, 2}}, {3, 0, {3, 3}}, {4, 0, {4, 4}}}));
+  db->MoveTo(1, true);
+  db->Edit();
+  Fill(*db, "changed", 20);  // a new ID: the record moves to another index item
+  db->Update(nullptr);
+  db->MoveTo(0, true);
+  db->Delete(kdRecordRemove);  // destroys a record of the load
+  db->MoveTo(1, true);
+  db->Delete(kdRecordArchive);
+  db->AddNew();
+  Fill(*db, "new", 0);
+  db->Update(nullptr);
+  db->Load();  // a second load on the same engine starts afresh
+  ASSERT_EQ(db->GetLiveCount(), 3);
+  const char* expected[] = {"changed", "\x04\x04", "new"};
+  for (int i = 0; i < 3; ++i) {
+    const CPdbRecord* record = db->GetLiveRecord(i);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record->GetBuffer()), record->Size()),
+              expected[i]);
+  }
+  EXPECT_EQ(db->GetLiveRecord(0)->uniqueID, 20u);
+  db->LookupUniqueID(20);
+  EXPECT_EQ(Outcome([&] { db->LookupUniqueID(2); }),
+            "code 10008: No record found for this UniqueId.");
+  EXPECT_EQ(Outcome([&] { db->LookupUniqueID(3); }),
+            "code 10009: Record exists in database, but with a deleted or archived status.");
+  EXPECT_EQ(db->GetDeletedRecord(0)->Size(), 2u);
+}
+
 TEST_F(RecordStoreTest, UpdateCopiesAttributesAndMarksDirty) {
   auto db = Open(Records({{1, 0x80, {}}, {2, 0, {1}}}));
   db->MoveTo(0, true);

@@ -1,6 +1,7 @@
 // Arrays, the intrusive hash table and the growable string.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,31 @@ TEST(HashTest, RemoveAllAndDestructionDestroyEveryItem) {
     table.Add(new KeyItem("x", 0, &destroyed));
   }
   EXPECT_EQ(destroyed, 11);
+}
+
+// A table whose items live in one block of its owner: it destroys them in
+// place, never handing their memory to the heap.
+TEST(HashTest, TablesMayDestroyTheirItemsTheirOwnWay) {
+  struct InPlaceTable : CHash<KeyItem> {
+    ~InPlaceTable() override { RemoveAll(); }
+    void DestroyItem(CHashItem* item) override {
+      item->~CHashItem();
+      ++destroyed;
+    }
+    int destroyed = 0;
+  };
+  alignas(KeyItem) unsigned char block[2 * sizeof(KeyItem)];
+  int destructed = 0;
+  {
+    InPlaceTable table;
+    table.InitHashTable(7);
+    table.Add(new (block) KeyItem("a", 1, &destructed));
+    table.Add(new (block + sizeof(KeyItem)) KeyItem("b", 2, &destructed));
+    EXPECT_EQ(table.Lookup("b")->tag(), 2);
+    table.RemoveAll();
+    EXPECT_EQ(table.destroyed, 2);
+  }
+  EXPECT_EQ(destructed, 2);
 }
 
 TEST(HashTest, TableWithoutBucketsIsSafe) {

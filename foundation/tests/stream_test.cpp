@@ -146,6 +146,59 @@ TEST(MemFileTest, AssignReplacesTheContentOrNothing) {
   EXPECT_EQ(Content(stream), big);
 }
 
+TEST(MemFileTest, BorrowedContentIsCopiedBeforeItsFirstChange) {
+  const std::uint8_t external[] = {1, 2, 3, 4};
+  CMemFile stream;
+  stream.Borrow(external, 4);
+  EXPECT_TRUE(stream.IsBorrowing());
+  const CMemFile& reader = stream;
+  EXPECT_EQ(reader.GetBuffer(), external);  // reading shares the bytes
+  std::uint8_t out[2];
+  stream.Seek(0);  // a seek within the content changes nothing
+  stream.Read(out, 2);
+  EXPECT_EQ(out[1], 2);
+  stream.Seek(1);
+  stream.Write("x", 1);  // the first change copies
+  EXPECT_FALSE(stream.IsBorrowing());
+  EXPECT_NE(reader.GetBuffer(), external);
+  EXPECT_EQ(Content(stream), (std::vector<std::uint8_t>{1, 'x', 3, 4}));
+  EXPECT_EQ(external[1], 2);  // the borrowed bytes never change
+}
+
+TEST(MemFileTest, EveryChangingOperationLeavesBorrowedBytesAlone) {
+  const std::uint8_t external[] = {9, 8, 7};
+  struct Case {
+    const char* what;
+    void (*change)(CMemFile&);
+    std::vector<std::uint8_t> content;
+  } cases[] = {
+      {"truncate and grow back",
+       [](CMemFile& s) {
+         s.Seek(1);
+         s.Truncate();
+         s.Seek(5);
+       },
+       {9, 8, 7, 0, 0}},
+      {"reset", [](CMemFile& s) { s.Reset(); }, {}},
+      {"assign", [](CMemFile& s) { s.Assign("ab", 2); }, {'a', 'b'}},
+      {"non-const buffer", [](CMemFile& s) { s.GetBuffer()[0] = 1; }, {1, 8, 7}},
+      {"close", [](CMemFile& s) { s.Close(); }, {}},
+      {"allocate exact", [](CMemFile& s) { s.AllocateExact(1)[0] = 5; }, {5}},
+  };
+  for (const Case& c : cases) {
+    CMemFile stream;
+    stream.Borrow(external, 3);
+    c.change(stream);
+    EXPECT_EQ(Content(stream), c.content) << c.what;
+    EXPECT_EQ(external[0], 9) << c.what;
+    EXPECT_FALSE(stream.IsBorrowing()) << c.what;
+  }
+  CMemFile empty;
+  empty.Borrow(external, 0);
+  EXPECT_FALSE(empty.IsBorrowing());
+  EXPECT_EQ(empty.GetSize(), 0u);
+}
+
 TEST(MemFileTest, StreamWithoutBufferBehaves) {
   CMemFile stream;
   char byte;
