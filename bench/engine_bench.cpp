@@ -13,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <malloc.h>
 #include <algorithm>
 #include <cstdint>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -626,6 +628,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }  // namespace kd::bench
 
 int main(int argc, char** argv) {
+  // A fixed threshold: every large block (the floor's buffer, the engine's
+  // file image and record blocks) is fresh memory from the system in every
+  // round, whatever the workloads before it freed. Otherwise the allocator's
+  // adaptive threshold hands one side warm memory and the other cold.
+  mallopt(M_MMAP_THRESHOLD, getenv("KD_BENCH_WARM") ? 256 << 20 : 128 * 1024);
   if (!kd::FoundationStart(nullptr, kd::kDefaultSlotSize)) {
     std::fprintf(stderr, "engine_bench: the foundation did not start\n");
     return 1;

@@ -24,14 +24,13 @@ void CPdbRecord::Blank() {
 
 UniqueIdKey::UniqueIdKey(std::uint32_t uniqueID) {
   static const char kDigits[] = "0123456789abcdef";
-  char reversed[8];
-  int count = 0;
-  do {
-    reversed[count++] = kDigits[uniqueID & 0xF];
+  int count = 1;  // hexadecimal digits without leading zeros; "0" for 0
+  while (count < 8 && (uniqueID >> (4 * count)) != 0)
+    ++count;
+  for (int i = count - 1; i >= 0; --i) {
+    text[i] = kDigits[uniqueID & 0xF];
     uniqueID >>= 4;
-  } while (uniqueID != 0);
-  for (int i = 0; i < count; ++i)
-    text[i] = reversed[count - 1 - i];
+  }
   text[count] = '\0';
 }
 
