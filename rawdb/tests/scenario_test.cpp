@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/tests/interop/expectation.h"
 #include "engine/tests/pdb_builder.h"
 #include "foundation/testing/temp_dir.h"
 #include "rawdb/raw_db.h"
@@ -144,6 +145,10 @@ TEST(RawDbScenarioTest, ScriptLikeLifeOfADatabase) {
   EXPECT_EQ(testing::Get32(file, offsets[0] + 4), 32u);  // the edited age
   EXPECT_EQ(std::string(file.begin() + offsets[2], file.begin() + offsets[2] + 5),
             std::string("Carl\0", 5));
+
+  // With KD_PALM_CHECK_DIR set (CTest rawdb_scenario_for_palm), Palm::PDB reads
+  // the final file too: engine/tests/interop/README.md.
+  EXPECT_EQ(interop::HandOverIfAsked(path, "raw_scenario"), "");
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 //    $KD_INTEROP_OUR_DIR, each with the expectation of what a reader must
 //    find; check_our_files.pl then reads them with Palm::PDB. Each is also
 //    loaded back here against the same expectation.
+//  - ExpectationFormat: the expectation files and the hand-over of a database
+//    to check_our_files.pl (expectation.h), which the scenario tests of rawdb
+//    and recordset use.
 // Without the directories in the environment the tests are skipped.
 #include <gtest/gtest.h>
 
@@ -17,9 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -29,6 +30,7 @@
 
 #include "engine/pdb_database.h"
 #include "engine/pdb_format.h"
+#include "engine/tests/interop/expectation.h"
 #include "foundation/clock.h"
 #include "foundation/errors.h"
 #include "foundation/testing/temp_dir.h"
@@ -41,42 +43,27 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr char kPeerDirVariable[] = "KD_INTEROP_PEER_DIR";
 constexpr char kOurDirVariable[] = "KD_INTEROP_OUR_DIR";
-constexpr char kManifest[] = "manifest.txt";
 
 // Saves run with the local clock fixed at 2026-12-08 10:00:00, which is this
 // Palm time (and 1796724000 as Palm::PDB's Unix time).
 const CalendarTime kFixedNow = {2026, 12, 2, 8, 10, 0, 0, 0};
 constexpr std::uint32_t kFixedNowPalm = 3879568800u;
 
-// ---- expectation files ---------------------------------------------------------
+// ---- expectation files (expectation.h) -----------------------------------------
 
-enum class Kind { kLive, kDeleted, kArchived };
+using interop::Expectation;
+using interop::ExpectedRecord;
+using interop::Flags;
+using interop::FormatExpectation;
+using interop::Hex;
+using interop::Kind;
+using interop::KindName;
+using interop::kManifest;
+using interop::ParseExpectation;
+using interop::ReadText;
+using interop::WriteText;
 
-struct ExpectedRecord {
-  Kind kind = Kind::kLive;
-  std::uint32_t uniqueID = 0;
-  int category = 0;
-  bool dirty = false;
-  bool secret = false;
-  Bytes data;  // none for a deleted record
-};
-
-struct Expectation {
-  Bytes name;
-  Bytes type;
-  Bytes creator;
-  std::uint32_t attributes = 0;
-  std::uint32_t version = 0;
-  std::uint32_t created = 0;
-  std::uint32_t modified = 0;
-  std::uint32_t backup = 0;
-  std::uint32_t modnum = 0;
-  std::uint32_t seed = 0;
-  Bytes appInfo;
-  Bytes sortInfo;
-  std::vector<ExpectedRecord> live;     // in file order
-  std::vector<ExpectedRecord> deleted;  // deleted and archived, in file order
-};
+constexpr char kOurOrigin[] = "written by the engine (engine_interop_tests)";
 
 Bytes BytesOf(const std::string& text) {
   return Bytes(text.begin(), text.end());
@@ -84,188 +71,6 @@ Bytes BytesOf(const std::string& text) {
 
 Bytes BytesOf(const CMemFile& stream) {
   return Bytes(stream.GetBuffer(), stream.GetBuffer() + stream.Size());
-}
-
-std::string Hex(const Bytes& bytes) {
-  if (bytes.empty()) return "-";
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (std::uint8_t byte : bytes) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0x0F];
-  }
-  return text;
-}
-
-bool FromHex(const std::string& text, Bytes* bytes) {
-  bytes->clear();
-  if (text == "-") return true;
-  if (text.empty() || text.size() % 2 != 0) return false;
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    int high = digit(text[i]);
-    int low = digit(text[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes->push_back(static_cast<std::uint8_t>(high * 16 + low));
-  }
-  return true;
-}
-
-// A number of at most `max`, all of `text` in `base`.
-bool ParseNumber(const std::string& text, int base, std::uint32_t max, std::uint32_t* value) {
-  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
-  char* end = nullptr;
-  unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
-  if (*end != '\0' || parsed > max) return false;
-  *value = static_cast<std::uint32_t>(parsed);
-  return true;
-}
-
-const char* KindName(Kind kind) {
-  switch (kind) {
-    case Kind::kLive:
-      return "live";
-    case Kind::kDeleted:
-      return "deleted";
-    case Kind::kArchived:
-      return "archived";
-  }
-  return "?";
-}
-
-std::string Flags(bool dirty, bool secret) {
-  std::string flags = std::string(dirty ? "D" : "") + (secret ? "S" : "");
-  return flags.empty() ? "-" : flags;
-}
-
-bool ParseRecord(std::istringstream& fields, ExpectedRecord* record) {
-  std::string kind, id, category, flags, data, extra;
-  if (!(fields >> kind >> id >> category >> flags >> data) || (fields >> extra)) return false;
-  if (kind == "live") {
-    record->kind = Kind::kLive;
-  } else if (kind == "deleted") {
-    record->kind = Kind::kDeleted;
-  } else if (kind == "archived") {
-    record->kind = Kind::kArchived;
-  } else {
-    return false;
-  }
-  std::uint32_t number = 0;
-  if (!ParseNumber(id, 16, pdb::kMaxUniqueId, &record->uniqueID) ||
-      !ParseNumber(category, 10, pdb::kAttrCategoryMask, &number)) {
-    return false;
-  }
-  record->category = static_cast<int>(number);
-  if (flags.find_first_not_of(flags == "-" ? "-" : "DS") != std::string::npos) return false;
-  record->dirty = flags.find('D') != std::string::npos;
-  record->secret = flags.find('S') != std::string::npos;
-  return FromHex(data, &record->data);
-}
-
-// Reads an expectation; `error` names the first line it cannot use.
-bool ParseExpectation(const std::string& text, Expectation* out, std::string* error) {
-  struct Field {
-    const char* key;
-    Bytes* bytes;           // a byte string, or
-    std::uint32_t* number;  // a number in `base` of at most `max`
-    int base;
-    std::uint32_t max;
-  } fields[] = {
-      {"name", &out->name, nullptr, 0, 0},
-      {"type", &out->type, nullptr, 0, 0},
-      {"creator", &out->creator, nullptr, 0, 0},
-      {"attributes", nullptr, &out->attributes, 16, 0xFFFF},
-      {"version", nullptr, &out->version, 10, 0xFFFF},
-      {"created", nullptr, &out->created, 10, 0xFFFFFFFF},
-      {"modified", nullptr, &out->modified, 10, 0xFFFFFFFF},
-      {"backup", nullptr, &out->backup, 10, 0xFFFFFFFF},
-      {"modnum", nullptr, &out->modnum, 10, 0xFFFFFFFF},
-      {"seed", nullptr, &out->seed, 16, 0xFFFFFFFF},
-      {"appinfo", &out->appInfo, nullptr, 0, 0},
-      {"sortinfo", &out->sortInfo, nullptr, 0, 0},
-  };
-  std::set<std::string> seen;
-  std::istringstream lines(text);
-  std::string line;
-  int lineNumber = 0;
-  while (std::getline(lines, line)) {
-    ++lineNumber;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    std::string key, value, extra;
-    words >> key;
-    bool ok = false;
-    if (key == "record") {
-      ExpectedRecord record;
-      ok = ParseRecord(words, &record);
-      (record.kind == Kind::kLive ? out->live : out->deleted).push_back(std::move(record));
-    } else {
-      for (const Field& field : fields) {
-        if (key != field.key) continue;
-        ok = (words >> value) && !(words >> extra) && seen.insert(key).second &&
-             (field.bytes != nullptr ? FromHex(value, field.bytes)
-                                     : ParseNumber(value, field.base, field.max, field.number));
-      }
-    }
-    if (!ok) {
-      *error = "line " + std::to_string(lineNumber) + ": " + line.substr(0, 80);
-      return false;
-    }
-  }
-  for (const Field& field : fields) {
-    if (seen.count(field.key) == 0) {
-      *error = std::string("no ") + field.key + " line";
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string FormatRecord(const ExpectedRecord& record) {
-  char head[64];
-  std::snprintf(head, sizeof head, "record %s %06x %d %s ", KindName(record.kind),
-                static_cast<unsigned>(record.uniqueID), record.category,
-                Flags(record.dirty, record.secret).c_str());
-  return head + Hex(record.data) + "\n";
-}
-
-std::string FormatExpectation(const Expectation& e) {
-  char numbers[256];
-  std::snprintf(numbers, sizeof numbers,
-                "attributes %04x\nversion %u\ncreated %u\nmodified %u\nbackup %u\nmodnum %u\n"
-                "seed %06x\n",
-                static_cast<unsigned>(e.attributes), static_cast<unsigned>(e.version),
-                static_cast<unsigned>(e.created), static_cast<unsigned>(e.modified),
-                static_cast<unsigned>(e.backup), static_cast<unsigned>(e.modnum),
-                static_cast<unsigned>(e.seed));
-  std::string text = "# written by the engine (engine_interop_tests)\n";
-  text += "name " + Hex(e.name) + "\ntype " + Hex(e.type) + "\ncreator " + Hex(e.creator) + "\n";
-  text += numbers;
-  text += "appinfo " + Hex(e.appInfo) + "\nsortinfo " + Hex(e.sortInfo) + "\n";
-  for (const ExpectedRecord& record : e.live)
-    text += FormatRecord(record);
-  for (const ExpectedRecord& record : e.deleted)
-    text += FormatRecord(record);
-  return text;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  if (!out.flush()) throw std::runtime_error("cannot write " + path);
 }
 
 // ---- comparing what the engine holds ---------------------------------------------
@@ -410,6 +215,9 @@ TEST_F(PeerWritesWeRead, EveryDatabaseLoadsAsItsExpectationSays) {
       continue;
     }
     ExpectHolds(db, want);
+    // What the scenario tests hand over is derived this way: it must say the
+    // same as the peer's own expectation.
+    EXPECT_EQ(FormatExpectation(interop::ExpectationOf(db), ""), FormatExpectation(want, ""));
   }
 }
 
@@ -781,7 +589,8 @@ TEST_F(WeWritePeerReads, WritesDatabasesWithTheirExpectations) {
       ADD_FAILURE() << "the engine raised: " << error.GetText();
       continue;
     }
-    WriteText(PathIn(directory_, std::string(ourCase.file) + ".expect"), FormatExpectation(want));
+    WriteText(PathIn(directory_, std::string(ourCase.file) + ".expect"),
+              FormatExpectation(want, kOurOrigin));
     manifest += std::string(ourCase.file) + "\n";
 
     CPdbDatabase reloaded(path.c_str());
@@ -792,6 +601,7 @@ TEST_F(WeWritePeerReads, WritesDatabasesWithTheirExpectations) {
       continue;
     }
     ExpectHolds(reloaded, want);
+    EXPECT_EQ(FormatExpectation(interop::ExpectationOf(reloaded), ""), FormatExpectation(want, ""));
   }
   WriteText(PathIn(directory_, kManifest), manifest);
 }
@@ -812,12 +622,12 @@ TEST(ExpectationFormat, WrittenExpectationsReadBackAndBadLinesAreRefused) {
   e.live.push_back({Kind::kLive, 1, 0, false, false, {}});
   e.deleted.push_back({Kind::kArchived, 2, 8, false, true, {7}});
   e.deleted.push_back({Kind::kDeleted, 3, 1, true, false, {}});
-  const std::string text = FormatExpectation(e);
+  const std::string text = FormatExpectation(e, kOurOrigin);
 
   Expectation back;
   std::string error;
   ASSERT_TRUE(ParseExpectation(text, &back, &error)) << error;
-  EXPECT_EQ(FormatExpectation(back), text);
+  EXPECT_EQ(FormatExpectation(back, kOurOrigin), text);
 
   // Each replaces the first line that starts with its first word.
   const char* const kBadLines[] = {
@@ -858,6 +668,58 @@ TEST(ExpectationFormat, WrittenExpectationsReadBackAndBadLinesAreRefused) {
   EXPECT_FALSE(ParseExpectation(text.substr(text.find("type ")), &parsed, &error));
   EXPECT_EQ(error, "no name line");
   EXPECT_FALSE(ParseExpectation(text + "modnum 3\n", &parsed, &error));
+}
+
+// The hand-over the scenario tests use: the file is copied, its expectation
+// is what the engine loads from it (here against the model's), and the
+// manifest lists each name once however often it is handed over.
+TEST(ExpectationFormat, HandOverCopiesTheFileWithItsExpectationAndListsItOnce) {
+  testing::TempDir scratch;
+  const std::string source = scratch.File("source.pdb");
+  Expectation want;
+  {
+    struct FixedClock {
+      FixedClock() { SetFixedLocalClock(kFixedNow); }
+      ~FixedClock() { ClearFixedLocalClock(); }
+    } clock;
+    ModelledDatabase m(source, "Hand Over", "DATA", "KdIo");
+    m.SetBlock(InfoBlock::kSortInfo, {9, 8});
+    m.Add(BytesOf("kept"), 0x000501, 3, true);
+    m.Add(BytesOf("archived"), 0x000502, 12);
+    m.Add(BytesOf("deleted"), 0x000503, 5);
+    m.Add({}, 0x000504, 15);
+    m.Delete(2, kdRecordDelete);
+    m.Delete(1, kdRecordArchive);
+    want = m.expected();
+  }
+  const std::string directory = scratch.File("check");  // created by the first hand-over
+  for (const char* name : {"first", "second", "first"})
+    interop::HandOver(source, directory, name);
+  EXPECT_EQ(ReadText(PathIn(directory, kManifest)), "first\nsecond\n");
+  EXPECT_EQ(testing::ReadFileBytes(PathIn(directory, "second.pdb")),
+            testing::ReadFileBytes(source));
+  for (const char* name : {"first", "second"}) {
+    Expectation written = ReadExpectation(PathIn(directory, std::string(name) + ".expect"));
+    EXPECT_EQ(FormatExpectation(written, ""), FormatExpectation(want, "")) << name;
+  }
+
+  // A manifest without its last line break, and a file the engine cannot load:
+  // refused, and not listed.
+  WriteText(PathIn(directory, kManifest), "first");
+  interop::AddToManifest(directory, "third");
+  EXPECT_EQ(ReadText(PathIn(directory, kManifest)), "first\nthird\n");
+  const std::string text = scratch.File("not_a_database.pdb");
+  WriteText(text, "too short");
+  try {
+    interop::HandOver(text, directory, "broken");
+    ADD_FAILURE() << "a file the engine cannot load was handed over";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find("the engine raised"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_THROW(interop::HandOver(scratch.File("missing.pdb"), directory, "missing"),
+               std::runtime_error);
+  EXPECT_EQ(ReadText(PathIn(directory, kManifest)), "first\nthird\n");
 }
 
 }  // namespace
