@@ -38,17 +38,7 @@ constexpr std::uint16_t kRecord = 36;
 constexpr std::uint16_t kClassId = 72;
 
 bool IsIntegerType(VarType type) {
-  switch (type) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-      return true;
-    default:
-      return false;
-  }
+  return IsIntegerVarType(type);
 }
 
 bool IsRealType(VarType type) {

@@ -29,21 +29,7 @@ class CScopedVariant {
 };
 
 bool IsScalarType(VarType type) {
-  switch (type) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_R4:
-    case VT_R8:
-    case VT_DATE:
-    case VT_BOOL:
-      return true;
-    default:
-      return false;
-  }
+  return VarTypeSize(type) != 0;
 }
 
 // Targets whose results a CVariant can hold.

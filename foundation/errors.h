@@ -154,6 +154,15 @@ HRESULT ErrorBoundary(Body&& body) {
   }
 }
 
+// The boundary of a property get: E_POINTER for a null out-pointer (nothing
+// else happens), else `body` inside ErrorBoundary, its result stored in `*out`
+// only on success.
+template <typename T, typename Body>
+HRESULT PropertyBoundary(T* out, Body&& body) {
+  if (out == nullptr) return hr::kPointer;
+  return ErrorBoundary([&] { *out = body(); });
+}
+
 }  // namespace kd
 
 #endif  // KDDAO_FOUNDATION_ERRORS_H_

@@ -28,4 +28,12 @@ void CFile::RaiseAccessError() const {
   throw CErr(kMsgCannotAccessFile, name_);
 }
 
+void CFile::SetName(const char* name) {
+  std::size_t length = std::strlen(name);
+  std::size_t kept = length > kMaxPathLength ? kMaxPathLength : length;
+  std::memcpy(name_, name, kept);
+  name_[kept] = '\0';
+  if (length > kMaxPathLength || length == 0) throw CErr(kMsgCannotAccessFile, name);
+}
+
 }  // namespace kd

@@ -69,6 +69,9 @@ class CFile : public CStream {
 
  private:
   [[noreturn]] void RaiseAccessError() const;
+  // Keeps `name` (cut to the name field) for messages; raises 60002 naming the
+  // whole path when it is empty or longer than kMaxPathLength.
+  void SetName(const char* name);
 
   static constexpr std::intptr_t kInvalidHandle = -1;
   char name_[kMaxPathLength + 1];

@@ -42,11 +42,7 @@ int OpenFlags(std::uint32_t access, std::uint32_t creation) {
 void CFile::Open(const char* name, std::uint32_t access, std::uint32_t /*share*/,
                  std::uint32_t creation, std::uint32_t flags) {
   Close();
-  std::size_t length = std::strlen(name);
-  std::size_t kept = length > kMaxPathLength ? kMaxPathLength : length;
-  std::memcpy(name_, name, kept);
-  name_[kept] = '\0';
-  if (length > kMaxPathLength || length == 0) throw CErr(kMsgCannotAccessFile, name);
+  SetName(name);
 
   int fd;
   do {

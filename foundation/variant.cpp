@@ -10,9 +10,16 @@ namespace kd {
 
 // ---- CSafeArray ------------------------------------------------------------
 
-namespace {
+bool IsIntegerVarType(VarType type) {
+  return type == VT_I1 || type == VT_UI1 || type == VT_I2 || type == VT_UI2 || type == VT_I4 ||
+         type == VT_UI4;
+}
 
-std::size_t ElementSizeOf(VarType type) {
+bool IsNumberVarType(VarType type) {
+  return IsIntegerVarType(type) || type == VT_R4 || type == VT_R8;
+}
+
+std::size_t VarTypeSize(VarType type) {
   switch (type) {
     case VT_I1:
     case VT_UI1:
@@ -33,8 +40,6 @@ std::size_t ElementSizeOf(VarType type) {
   }
 }
 
-}  // namespace
-
 CSafeArray::CSafeArray(VarType elementType, std::vector<SafeArrayBound> bounds)
     : elementType_(elementType), bounds_(std::move(bounds)) {
   data_.resize(GetElementCount() * GetElementSize());
@@ -51,7 +56,7 @@ CSafeArray CSafeArray::Bytes(const std::vector<std::uint8_t>& data, std::int32_t
 }
 
 std::size_t CSafeArray::GetElementSize() const {
-  return ElementSizeOf(elementType_);
+  return VarTypeSize(elementType_);
 }
 
 std::size_t CSafeArray::GetElementCount() const {

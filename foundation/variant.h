@@ -154,6 +154,18 @@ class CVariant {
   Value value_;
 };
 
+// Classes of base type codes.
+bool IsIntegerVarType(VarType type);  // VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4
+bool IsNumberVarType(VarType type);   // the integers, VT_R4 and VT_R8
+// Bytes of one value of a scalar type (numbers, booleans, dates); 0 for any
+// other type.
+std::size_t VarTypeSize(VarType type);
+
+// Automation boolean of a truth value: -1 or 0.
+constexpr std::int16_t VariantBool(bool value) {
+  return value ? kVariantTrue : kVariantFalse;
+}
+
 // Name of a type code for messages and test output, e.g. "VT_ARRAY|VT_UI1".
 std::string VarTypeName(VarType type);
 

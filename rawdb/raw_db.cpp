@@ -15,18 +15,6 @@ namespace {
 
 constexpr std::uint32_t kRecordLimit = pdb::kRecordSizeLimit;
 
-// Runs a property get: E_POINTER for a null out-pointer, else the body inside
-// the error boundary.
-template <typename T, typename Body>
-HRESULT Get(T* out, Body&& body) {
-  if (out == nullptr) return hr::kPointer;
-  return ErrorBoundary([&] { *out = body(); });
-}
-
-std::int16_t AutomationBool(bool value) {
-  return value ? kVariantTrue : kVariantFalse;
-}
-
 // Narrow text of an automation string, up to its first zero character.
 std::string NarrowText(const std::u16string& value) {
   std::string narrow = ToAnsi(value);
@@ -141,7 +129,7 @@ HRESULT CRawDB::LookupUniqueID(std::int32_t uniqueID) {
 }
 
 HRESULT CRawDB::get_AbsolutePosition(std::int32_t* index) {
-  return Get(index, [&] { return Engine().GetCurrent(); });
+  return PropertyBoundary(index, [&] { return Engine().GetCurrent(); });
 }
 
 HRESULT CRawDB::put_AbsolutePosition(std::int32_t index) {
@@ -149,15 +137,15 @@ HRESULT CRawDB::put_AbsolutePosition(std::int32_t index) {
 }
 
 HRESULT CRawDB::get_BOF(std::int16_t* value) {
-  return Get(value, [&] { return AutomationBool(Engine().IsBOF()); });
+  return PropertyBoundary(value, [&] { return VariantBool(Engine().IsBOF()); });
 }
 
 HRESULT CRawDB::get_EOF(std::int16_t* value) {
-  return Get(value, [&] { return AutomationBool(Engine().IsEOF()); });
+  return PropertyBoundary(value, [&] { return VariantBool(Engine().IsEOF()); });
 }
 
 HRESULT CRawDB::get_RecordCount(std::int32_t* count) {
-  return Get(count, [&] { return Engine().GetLiveCount(); });
+  return PropertyBoundary(count, [&] { return Engine().GetLiveCount(); });
 }
 
 // ---- editing ---------------------------------------------------------------------
@@ -197,7 +185,7 @@ HRESULT CRawDB::Blank() {
 // ---- whole buffers -----------------------------------------------------------------
 
 HRESULT CRawDB::get_AppInfoBlock(CVariant* byteArray) {
-  return Get(byteArray, [&] { return Engine().GetBlock(InfoBlock::kAppInfo); });
+  return PropertyBoundary(byteArray, [&] { return Engine().GetBlock(InfoBlock::kAppInfo); });
 }
 
 HRESULT CRawDB::put_AppInfoBlock(const CVariant& value) {
@@ -205,7 +193,7 @@ HRESULT CRawDB::put_AppInfoBlock(const CVariant& value) {
 }
 
 HRESULT CRawDB::get_SortInfoBlock(CVariant* byteArray) {
-  return Get(byteArray, [&] { return Engine().GetBlock(InfoBlock::kSortInfo); });
+  return PropertyBoundary(byteArray, [&] { return Engine().GetBlock(InfoBlock::kSortInfo); });
 }
 
 HRESULT CRawDB::put_SortInfoBlock(const CVariant& value) {
@@ -213,7 +201,7 @@ HRESULT CRawDB::put_SortInfoBlock(const CVariant& value) {
 }
 
 HRESULT CRawDB::get_RecordData(CVariant* byteArray) {
-  return Get(byteArray, [&] {
+  return PropertyBoundary(byteArray, [&] {
     const CPdbRecord& buffer = Buffer();
     return CVariant::Array(CSafeArray::Bytes(buffer.GetBuffer(), buffer.Size()));
   });
@@ -298,7 +286,8 @@ void StoreBigEndian(std::uint32_t value, std::uint32_t width, Store&& store) {
 }  // namespace
 
 HRESULT CRawDB::get_Int8At(std::int32_t offset, std::int32_t* value) {
-  return Get(value, [&] { return std::int32_t{static_cast<std::int8_t>(*ReadBytes(offset, 1))}; });
+  return PropertyBoundary(
+      value, [&] { return std::int32_t{static_cast<std::int8_t>(*ReadBytes(offset, 1))}; });
 }
 
 HRESULT CRawDB::put_Int8At(std::int32_t offset, std::int32_t value) {
@@ -310,7 +299,7 @@ HRESULT CRawDB::put_Int8At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_UInt8At(std::int32_t offset, std::int32_t* value) {
-  return Get(value, [&] { return std::int32_t{*ReadBytes(offset, 1)}; });
+  return PropertyBoundary(value, [&] { return std::int32_t{*ReadBytes(offset, 1)}; });
 }
 
 HRESULT CRawDB::put_UInt8At(std::int32_t offset, std::int32_t value) {
@@ -318,7 +307,7 @@ HRESULT CRawDB::put_UInt8At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_Int16At(std::int32_t offset, std::int32_t* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     return std::int32_t{static_cast<std::int16_t>(ReadBigEndian(ReadBytes(offset, 2), 2))};
   });
 }
@@ -332,8 +321,8 @@ HRESULT CRawDB::put_Int16At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_UInt16At(std::int32_t offset, std::int32_t* value) {
-  return Get(value,
-             [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 2), 2)); });
+  return PropertyBoundary(
+      value, [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 2), 2)); });
 }
 
 HRESULT CRawDB::put_UInt16At(std::int32_t offset, std::int32_t value) {
@@ -341,8 +330,8 @@ HRESULT CRawDB::put_UInt16At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_Int32At(std::int32_t offset, std::int32_t* value) {
-  return Get(value,
-             [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 4), 4)); });
+  return PropertyBoundary(
+      value, [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 4), 4)); });
 }
 
 HRESULT CRawDB::put_Int32At(std::int32_t offset, std::int32_t value) {
@@ -362,7 +351,8 @@ HRESULT CRawDB::put_UInt32At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_DoubleAt(std::int32_t offset, double* value) {
-  return Get(value, [&] { return DoubleOfBits(LoadBigEndian64(ReadBytes(offset, 8))); });
+  return PropertyBoundary(value,
+                          [&] { return DoubleOfBits(LoadBigEndian64(ReadBytes(offset, 8))); });
 }
 
 HRESULT CRawDB::put_DoubleAt(std::int32_t offset, double value) {
@@ -374,7 +364,8 @@ HRESULT CRawDB::put_DoubleAt(std::int32_t offset, double value) {
 }
 
 HRESULT CRawDB::get_SingleAt(std::int32_t offset, float* value) {
-  return Get(value, [&] { return FloatOfBits(LoadBigEndian32(ReadBytes(offset, 4))); });
+  return PropertyBoundary(value,
+                          [&] { return FloatOfBits(LoadBigEndian32(ReadBytes(offset, 4))); });
 }
 
 HRESULT CRawDB::put_SingleAt(std::int32_t offset, float value) {
@@ -386,7 +377,7 @@ HRESULT CRawDB::put_SingleAt(std::int32_t offset, float value) {
 }
 
 HRESULT CRawDB::get_DateAt(std::int32_t offset, CVariant* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     return CVariant::Date(DateFromPalmTime(LoadBigEndian32(ReadBytes(offset, 4))));
   });
 }
@@ -402,7 +393,7 @@ HRESULT CRawDB::put_DateAt(std::int32_t offset, const CVariant& value) {
 }
 
 HRESULT CRawDB::get_BooleanAt(std::int32_t offset, std::int16_t* value) {
-  return Get(value, [&] { return AutomationBool(*ReadBytes(offset, 1) != 0); });
+  return PropertyBoundary(value, [&] { return VariantBool(*ReadBytes(offset, 1) != 0); });
 }
 
 HRESULT CRawDB::put_BooleanAt(std::int32_t offset, std::int16_t value) {
@@ -413,7 +404,7 @@ HRESULT CRawDB::put_BooleanAt(std::int32_t offset, std::int16_t value) {
 }
 
 HRESULT CRawDB::get_StringAt(std::int32_t offset, std::u16string* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     const CPdbRecord& buffer = Buffer();
     std::uint32_t at = ResolveOffset(offset);
     if (at > buffer.Size()) throw CErrX(kMsgReadOutsideRecord);
@@ -439,7 +430,7 @@ HRESULT CRawDB::put_StringAt(std::int32_t offset, const std::u16string& value) {
 
 HRESULT CRawDB::get_FixedLengthStringAt(std::int32_t offset, std::int32_t length,
                                         std::u16string* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     Engine();
     if (length < 0) throw CErrX(kMsgReadOutsideRecord);  // no region has a negative length
     if (length == 0) return std::u16string();
@@ -475,7 +466,7 @@ HRESULT CRawDB::put_FixedLengthStringAt(std::int32_t offset, std::int32_t length
 // ---- record attributes --------------------------------------------------------------------
 
 HRESULT CRawDB::get_UniqueID(std::int32_t* value) {
-  return Get(value, [&] { return static_cast<std::int32_t>(Buffer().uniqueID); });
+  return PropertyBoundary(value, [&] { return static_cast<std::int32_t>(Buffer().uniqueID); });
 }
 
 HRESULT CRawDB::put_UniqueID(std::int32_t value) {
@@ -483,7 +474,7 @@ HRESULT CRawDB::put_UniqueID(std::int32_t value) {
 }
 
 HRESULT CRawDB::get_Category(std::int32_t* value) {
-  return Get(value, [&] { return std::int32_t{Buffer().category}; });
+  return PropertyBoundary(value, [&] { return std::int32_t{Buffer().category}; });
 }
 
 HRESULT CRawDB::put_Category(std::int32_t value) {
@@ -492,11 +483,11 @@ HRESULT CRawDB::put_Category(std::int32_t value) {
 }
 
 HRESULT CRawDB::get_Dirty(std::int16_t* value) {
-  return Get(value, [&] { return AutomationBool(Buffer().dirty); });
+  return PropertyBoundary(value, [&] { return VariantBool(Buffer().dirty); });
 }
 
 HRESULT CRawDB::get_Secret(std::int16_t* value) {
-  return Get(value, [&] { return AutomationBool(Buffer().secret); });
+  return PropertyBoundary(value, [&] { return VariantBool(Buffer().secret); });
 }
 
 HRESULT CRawDB::put_Secret(std::int16_t value) {

@@ -128,19 +128,6 @@ CVariant CDbSchema::GetFieldValue(const char* name) const {
   return field->value;
 }
 
-namespace {
-
-bool IsIntegerType(VarType type) {
-  return type == VT_UI1 || type == VT_I1 || type == VT_UI2 || type == VT_I2 || type == VT_UI4 ||
-         type == VT_I4;
-}
-
-bool IsNumberType(VarType type) {
-  return IsIntegerType(type) || type == VT_R4 || type == VT_R8;
-}
-
-}  // namespace
-
 void CDbSchema::PutFieldValue(const char* name, const CVariant& value) {
   CDbField* field = FindField(name);
   if (field == nullptr) throw CErrX(kMsgFieldDoesNotExist);
@@ -152,7 +139,7 @@ void CDbSchema::PutFieldValue(const char* name, const CVariant& value) {
     case DbFieldType::kLong:
     case DbFieldType::kSingle:
     case DbFieldType::kDouble:
-      if (!IsNumberType(type)) break;
+      if (!IsNumberVarType(type)) break;
       field->value = value;
       return;
     case DbFieldType::kBoolean:
@@ -160,7 +147,7 @@ void CDbSchema::PutFieldValue(const char* name, const CVariant& value) {
         field->value = value;
         return;
       }
-      if (!IsIntegerType(type)) break;
+      if (!IsIntegerVarType(type)) break;
       field->value = CVariant::Bool(ChangeType(value, VT_I4).GetI4() != 0);
       return;
     case DbFieldType::kDate:

@@ -6,19 +6,7 @@
 
 namespace kd {
 
-namespace {
-
-template <typename T, typename Body>
-HRESULT Get(T* out, Body&& body) {
-  if (out == nullptr) return hr::kPointer;
-  return ErrorBoundary([&] { *out = body(); });
-}
-
-std::int16_t AutomationBool(bool value) {
-  return value ? kVariantTrue : kVariantFalse;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CRecordset::CRecordset() = default;
 
@@ -81,11 +69,11 @@ HRESULT CRecordset::CreateTable(const std::u16string& pdbFile, const std::u16str
 }
 
 HRESULT CRecordset::get_CreateOlePicture(const CVariant& byteArrayToConvert, CVariant* value) {
-  return Get(value, [&] { return CreateOlePicture(byteArrayToConvert); });
+  return PropertyBoundary(value, [&] { return CreateOlePicture(byteArrayToConvert); });
 }
 
 HRESULT CRecordset::get_CreateKDBitmap(const CVariant& pictureObjectToConvert, CVariant* value) {
-  return Get(value, [&] { return CreateKDBitmap(pictureObjectToConvert); });
+  return PropertyBoundary(value, [&] { return CreateKDBitmap(pictureObjectToConvert); });
 }
 
 HRESULT CRecordset::Close() {
@@ -188,7 +176,7 @@ HRESULT CRecordset::Blank() {
 }
 
 HRESULT CRecordset::get_AbsolutePosition(std::int32_t* index) {
-  return Get(index, [&] {
+  return PropertyBoundary(index, [&] {
     RequireOpen();
     return engine_->GetCurrent();
   });
@@ -199,28 +187,28 @@ HRESULT CRecordset::put_AbsolutePosition(std::int32_t index) {
 }
 
 HRESULT CRecordset::get_BOF(std::int16_t* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     RequireOpen();
-    return AutomationBool(engine_->IsBOF());
+    return VariantBool(engine_->IsBOF());
   });
 }
 
 HRESULT CRecordset::get_EOF(std::int16_t* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     RequireOpen();
-    return AutomationBool(engine_->IsEOF());
+    return VariantBool(engine_->IsEOF());
   });
 }
 
 HRESULT CRecordset::get_RecordCount(std::int32_t* count) {
-  return Get(count, [&] {
+  return PropertyBoundary(count, [&] {
     RequireOpen();
     return engine_->GetLiveCount();
   });
 }
 
 HRESULT CRecordset::get_AppInfoBlock(CVariant* byteArray) {
-  return Get(byteArray, [&] {
+  return PropertyBoundary(byteArray, [&] {
     RequireOpen();
     return engine_->GetBlock(InfoBlock::kAppInfo);
   });
@@ -234,7 +222,7 @@ HRESULT CRecordset::put_AppInfoBlock(const CVariant& value) {
 }
 
 HRESULT CRecordset::get_SortInfoBlock(CVariant* byteArray) {
-  return Get(byteArray, [&] {
+  return PropertyBoundary(byteArray, [&] {
     RequireOpen();
     return engine_->GetBlock(InfoBlock::kSortInfo);
   });
@@ -248,7 +236,7 @@ HRESULT CRecordset::put_SortInfoBlock(const CVariant& value) {
 }
 
 HRESULT CRecordset::get_FieldByIndex(std::int32_t fieldIndex, CVariant* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     RequireOpen();
     return schema_->GetFieldValue(schema_->FieldNameAt(fieldIndex));
   });
@@ -262,21 +250,21 @@ HRESULT CRecordset::put_FieldByIndex(std::int32_t fieldIndex, const CVariant& va
 }
 
 HRESULT CRecordset::get_FieldCount(std::int32_t* count) {
-  return Get(count, [&] {
+  return PropertyBoundary(count, [&] {
     RequireOpen();
     return schema_->GetCount();
   });
 }
 
 HRESULT CRecordset::get_FieldName(std::int32_t fieldIndex, std::u16string* name) {
-  return Get(name, [&] {
+  return PropertyBoundary(name, [&] {
     RequireOpen();
     return ToWide(schema_->FieldNameAt(fieldIndex));
   });
 }
 
 HRESULT CRecordset::get_Field(const std::u16string& fieldName, CVariant* value) {
-  return Get(value, [&] {
+  return PropertyBoundary(value, [&] {
     RequireOpen();
     return schema_->GetFieldValue(ToAnsi(fieldName).c_str());
   });

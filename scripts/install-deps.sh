@@ -6,7 +6,8 @@ PACKAGES=(
   cmake ninja-build g++ clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
-  libpalm-perl
+  libpalm-perl netpbm
+  libcli11-dev nlohmann-json3-dev libpng-dev
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // colours of decoded images against an independent decoder of Palm bitmaps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -197,7 +198,8 @@ TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
                   0,     0,
                   0,     0,
                   0,     0};
-    palm.insert(palm.end(), pixels.begin(), pixels.end());
+    palm.resize(16 + pixels.size());
+    std::copy(pixels.begin(), pixels.end(), palm.begin() + 16);
     std::string palmPath = dir.File("bitmap" + std::to_string(depth) + ".palm");
     testing::WriteFileBytes(palmPath, palm);
     std::string ppm = RunCommand("palmtopnm -plain '" + palmPath + "' 2>/dev/null");

@@ -2,6 +2,7 @@
 // offset, the reading and writing rules at the record size limit, strings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -151,8 +152,8 @@ TEST_F(AccessorsTest, GetsOfEveryNumericAccessor) {
   };
   for (const GetCase& c : cases) {
     // At offset 3, after three filler bytes, and then once more past the end.
-    Bytes bytes = {9, 9, 9};
-    bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
+    Bytes bytes(3 + c.bytes.size(), 9);
+    std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + 3);
     db_.Blank();
     SetRecordBytes(db_, bytes);
     double value = 0;

@@ -1,0 +1,109 @@
+#include "tools/kdpdb/tests/tool_runner.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace kdpdb::testing {
+
+namespace {
+
+// An unlinked temporary file that collects one output stream of the child.
+class Capture {
+ public:
+  Capture() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/kdpdb-run-XXXXXX";
+    fd_ = mkstemp(pattern.data());
+    if (fd_ < 0) throw std::runtime_error("mkstemp failed");
+    unlink(pattern.c_str());
+  }
+  ~Capture() { close(fd_); }
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+
+  int fd() const { return fd_; }
+  std::string Read() const {
+    std::string text;
+    char buffer[4096];
+    lseek(fd_, 0, SEEK_SET);
+    for (;;) {
+      ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+ToolRun RunTool(const std::vector<std::string>& arguments) {
+  Capture out;
+  Capture err;
+  std::vector<std::string> words = {KDPDB_PATH};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    dup2(out.fd(), 1);
+    dup2(err.fd(), 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+  }
+  ToolRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.out = out.Read();
+  run.err = err.Read();
+  return run;
+}
+
+FileState SnapshotFile(const std::string& path) {
+  FileState state;
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return state;
+  state.exists = true;
+  state.modified =
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  std::ifstream in(path, std::ios::binary);
+  state.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return state;
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace kdpdb::testing
