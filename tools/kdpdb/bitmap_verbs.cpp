@@ -5,7 +5,6 @@
 #include "bitmap/picture.h"
 #include "engine/pdb_database.h"
 #include "foundation/codepage.h"
-#include "rawdb/raw_db.h"
 #include "tools/kdpdb/picture_files.h"
 #include "tools/kdpdb/tool.h"
 
@@ -35,14 +34,9 @@ int Bitmap(const BitmapOptions& options) {
   const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
   kd::CDbSchema schema;
   LoadDescription(schema, options.description);
-  kd::CRawDB db;
-  Check(db.OpenTable(LibraryText(options.file)));
-  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
-  Check(DecodeRecord(schema, *db.GetEngine()->GetCurrentRecord()));
-  const std::string name = kd::ToAnsi(Utf8ToUtf16(options.field));
   kd::CVariant value;
-  Check(Guard([&] { value = schema.GetFieldValue(name.c_str()); }));
-  const kd::CDbField* field = schema.FindField(name.c_str());
+  const kd::CDbField* field =
+      &ReadRecordField(schema, options.file, uniqueId, options.field, &value);
   if (field->GetType() != kd::DbFieldType::kBitmap) {
     throw ToolError(std::string("'") + field->GetName() + "' is a " + TypeName(field->GetType()) +
                     " field, not a Bitmap field");

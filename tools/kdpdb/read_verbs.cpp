@@ -279,14 +279,9 @@ int Get(const GetOptions& options) {
   const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
   kd::CDbSchema schema;
   LoadDescription(schema, options.description);
-  kd::CRawDB db;
-  Check(db.OpenTable(LibraryText(options.file)));
-  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
-  Check(DecodeRecord(schema, *db.GetEngine()->GetCurrentRecord()));
-  const std::string name = kd::ToAnsi(Utf8ToUtf16(options.field));
   kd::CVariant value;
-  Check(Guard([&] { value = schema.GetFieldValue(name.c_str()); }));
-  const kd::CDbField* field = schema.FindField(name.c_str());
+  const kd::CDbField* field =
+      &ReadRecordField(schema, options.file, uniqueId, options.field, &value);
 
   if (options.out.empty()) {
     std::cout << ValueToText(value, 0) << '\n';

@@ -131,6 +131,13 @@ SystemRole RoleOf(const kd::CDbSchema& schema, const kd::CDbField* field);
 // failure (its description set).
 kd::HRESULT DecodeRecord(kd::CDbSchema& schema, const kd::CPdbRecord& record);
 
+// Opens `file`, decodes the record with `uniqueId` into `schema` and returns
+// the field named `fieldUtf8` (owned by `schema`), its value in `*value`.
+// Raises ToolError with the library's error.
+const kd::CDbField& ReadRecordField(kd::CDbSchema& schema, const std::string& file,
+                                    std::uint32_t uniqueId, const std::string& fieldUtf8,
+                                    kd::CVariant* value);
+
 // Prints rows as columns separated by two spaces, each as wide as its widest
 // cell (in characters); the first row is the heading.
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows);

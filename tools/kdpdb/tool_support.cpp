@@ -4,6 +4,7 @@
 
 #include "engine/pdb_record.h"
 #include "foundation/codepage.h"
+#include "rawdb/raw_db.h"
 #include "tools/kdpdb/tool.h"
 
 namespace kdpdb {
@@ -58,6 +59,18 @@ SystemRole RoleOf(const kd::CDbSchema& schema, const kd::CDbField* field) {
 
 kd::HRESULT DecodeRecord(kd::CDbSchema& schema, const kd::CPdbRecord& record) {
   return Guard([&] { schema.DecodeRecord(record); });
+}
+
+const kd::CDbField& ReadRecordField(kd::CDbSchema& schema, const std::string& file,
+                                    std::uint32_t uniqueId, const std::string& fieldUtf8,
+                                    kd::CVariant* value) {
+  kd::CRawDB db;
+  Check(db.OpenTable(LibraryText(file)));
+  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
+  Check(DecodeRecord(schema, *db.GetEngine()->GetCurrentRecord()));
+  const std::string name = kd::ToAnsi(Utf8ToUtf16(fieldUtf8));
+  Check(Guard([&] { *value = schema.GetFieldValue(name.c_str()); }));
+  return *schema.FindField(name.c_str());
 }
 
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
