@@ -174,23 +174,10 @@ CVariant IntegerVariant(VarType type, std::int64_t value) {
   }
 }
 
-std::size_t IntegerWidth(VarType type) {
-  switch (type) {
-    case VT_I1:
-    case VT_UI1:
-      return 1;
-    case VT_I2:
-    case VT_UI2:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
 // Integer to integer: a signed and an unsigned type of one width reinterpret
 // the bits; any other pair checks the range.
 CVariant IntegerFromInteger(VarType target, VarType from, std::int64_t value) {
-  if (IntegerWidth(from) == IntegerWidth(target)) return IntegerVariant(target, value);
+  if (VarTypeSize(from) == VarTypeSize(target)) return IntegerVariant(target, value);
   const IntegerRange range = RangeOf(target);
   if (value < range.min || value > range.max) Raise(hr::kDispOverflow);
   return IntegerVariant(target, value);
@@ -537,7 +524,7 @@ CVariant NumberAs(const ParsedNumber& number, VarType target) {
     }
     const auto negated = static_cast<std::int64_t>(0 - value);
     if (isInteger) {
-      if ((value >> (8 * IntegerWidth(target))) != 0) Raise(hr::kDispOverflow);
+      if ((value >> (8 * VarTypeSize(target))) != 0) Raise(hr::kDispOverflow);
       return IntegerVariant(target, static_cast<std::int64_t>(value));
     }
     double real;
