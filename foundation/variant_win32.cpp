@@ -25,26 +25,9 @@ CPlatformObject::~CPlatformObject() {
 
 namespace {
 
-// Element types a CSafeArray holds, with their sizes.
+// Element types a CSafeArray holds, with their sizes (0 for any other).
 std::size_t ElementSize(VARTYPE type) {
-  switch (type) {
-    case ::VT_I1:
-    case ::VT_UI1:
-      return 1;
-    case ::VT_I2:
-    case ::VT_UI2:
-    case ::VT_BOOL:
-      return 2;
-    case ::VT_I4:
-    case ::VT_UI4:
-    case ::VT_R4:
-      return 4;
-    case ::VT_R8:
-    case ::VT_DATE:
-      return 8;
-    default:
-      return 0;
-  }
+  return VarTypeSize(static_cast<VarType>(type));
 }
 
 HRESULT ArrayToPlatform(const CSafeArray& array, SAFEARRAY** out) {
