@@ -34,11 +34,7 @@ void CPicture::SaveBmp(const std::string& path) const {
 }
 
 std::shared_ptr<CPicture> CPicture::LoadBmp(const std::string& path) {
-  CFile file;
-  file.OpenForReading(path.c_str());
-  std::vector<std::uint8_t> bytes(file.GetSize());
-  file.Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  file.Close();
+  std::vector<std::uint8_t> bytes = ReadWholeFile(path.c_str());
   if (!IsSupportedBmp(bytes)) throw CErr(kMsgBitmapConversionFailed);
   return std::make_shared<CPicture>(std::move(bytes));
 }

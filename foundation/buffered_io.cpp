@@ -7,37 +7,6 @@
 
 namespace kd {
 
-CWindowedReader::CWindowedReader(CFile& file) : file_(file), fileSize_(file.GetSize()) {}
-
-CWindowedReader::~CWindowedReader() {
-  MemFree(window_);
-}
-
-void CWindowedReader::ReadAt(std::uint32_t offset, void* out, std::uint32_t count) {
-  if (count == 0) return;
-  std::uint64_t end = static_cast<std::uint64_t>(offset) + count;
-  if (end > fileSize_) throw CErr(kMsgCannotAccessFile, file_.GetName());
-  auto* target = static_cast<std::uint8_t*>(out);
-  if (offset >= windowStart_ && end <= static_cast<std::uint64_t>(windowStart_) + windowLength_) {
-    std::memcpy(target, window_ + (offset - windowStart_), count);
-    return;
-  }
-  if (count >= kFileBufferSize) {  // larger than a window: straight into place
-    file_.Seek(offset);
-    file_.Read(target, count);
-    return;
-  }
-  if (window_ == nullptr) window_ = static_cast<std::uint8_t*>(MemAlloc(kFileBufferSize));
-  std::uint32_t length =
-      fileSize_ - offset < kFileBufferSize ? fileSize_ - offset : kFileBufferSize;
-  windowLength_ = 0;
-  file_.Seek(offset);
-  file_.Read(window_, length);
-  windowStart_ = offset;
-  windowLength_ = length;
-  std::memcpy(target, window_, count);
-}
-
 CBufferedWriter::CBufferedWriter(CFile& file)
     : file_(file), buffer_(static_cast<std::uint8_t*>(MemAlloc(kFileBufferSize))) {}
 

@@ -1,6 +1,5 @@
-// Buffered access to a CFile for whole-file work: a reader with a window of
-// the file in memory, and a writer that gathers small writes. Both keep memory
-// bounded by their buffer while reading or writing a file in large blocks.
+// Buffered writing to a CFile: gathers small writes and hands them on in
+// blocks, keeping memory bounded by its buffer while a whole file is written.
 #ifndef KDDAO_FOUNDATION_BUFFERED_IO_H_
 #define KDDAO_FOUNDATION_BUFFERED_IO_H_
 
@@ -11,29 +10,6 @@
 namespace kd {
 
 constexpr std::uint32_t kFileBufferSize = 1u << 20;
-
-// Reads ranges of a file at given offsets through a window of the file. Ranges
-// that follow each other cost one system call per window.
-class CWindowedReader {
- public:
-  // `file` is open for reading and outlives the reader.
-  explicit CWindowedReader(CFile& file);
-  ~CWindowedReader();
-  CWindowedReader(const CWindowedReader&) = delete;
-  CWindowedReader& operator=(const CWindowedReader&) = delete;
-
-  std::uint32_t GetFileSize() const { return fileSize_; }
-  // Copies `count` bytes at `offset` into `out`. A range past the end of the
-  // file raises 60002 naming the file, as a short read does.
-  void ReadAt(std::uint32_t offset, void* out, std::uint32_t count);
-
- private:
-  CFile& file_;
-  std::uint32_t fileSize_;
-  std::uint8_t* window_ = nullptr;
-  std::uint32_t windowStart_ = 0;
-  std::uint32_t windowLength_ = 0;
-};
 
 // Gathers writes to a file and hands them on in blocks.
 class CBufferedWriter {

@@ -24,6 +24,15 @@ void CFile::OpenForWriting(const char* name) {
        file::kSequentialScan);
 }
 
+std::vector<std::uint8_t> ReadWholeFile(const char* path) {
+  CFile file;
+  file.OpenForReading(path);
+  std::vector<std::uint8_t> bytes(file.GetSize());
+  file.Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  file.Close();
+  return bytes;
+}
+
 void CFile::RaiseAccessError() const {
   throw CErr(kMsgCannotAccessFile, name_);
 }

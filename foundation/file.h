@@ -6,6 +6,7 @@
 #define KDDAO_FOUNDATION_FILE_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/stream.h"
 
@@ -34,6 +35,9 @@ constexpr std::uint32_t kSequentialScan = 0x08000000u;
 // Longest path a CFile accepts, in bytes; longer paths are refused with 60002
 // before anything is opened.
 constexpr std::uint32_t kMaxPathLength = 259;
+
+// The whole file at `path`, read in one go. Raises 60002 naming the path.
+std::vector<std::uint8_t> ReadWholeFile(const char* path);
 
 class CFile : public CStream {
  public:

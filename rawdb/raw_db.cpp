@@ -270,20 +270,13 @@ void CRawDB::WriteBytes(std::int32_t offset, const void* data, std::uint32_t cou
   WriteBytesAt(ResolveOffset(offset), data, count);
 }
 
-// ---- typed accessors ------------------------------------------------------------------
-
-namespace {
-
-template <typename Store>
-void StoreBigEndian(std::uint32_t value, std::uint32_t width, Store&& store) {
+void CRawDB::WriteUnsigned(std::int32_t offset, std::uint32_t value, std::uint32_t width) {
   std::uint8_t bytes[4];
-  for (std::uint32_t i = 0; i < width; ++i) {
-    bytes[i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
-  }
-  store(bytes, width);
+  StoreBigEndian32(bytes, value << (8 * (4 - width)));  // the low `width` bytes, first
+  WriteBytes(offset, bytes, width);
 }
 
-}  // namespace
+// ---- typed accessors ------------------------------------------------------------------
 
 HRESULT CRawDB::get_Int8At(std::int32_t offset, std::int32_t* value) {
   return PropertyBoundary(
@@ -291,11 +284,7 @@ HRESULT CRawDB::get_Int8At(std::int32_t offset, std::int32_t* value) {
 }
 
 HRESULT CRawDB::put_Int8At(std::int32_t offset, std::int32_t value) {
-  return ErrorBoundary([&] {
-    StoreBigEndian(
-        static_cast<std::uint32_t>(value), 1,
-        [&](const std::uint8_t* bytes, std::uint32_t n) { WriteBytes(offset, bytes, n); });
-  });
+  return ErrorBoundary([&] { WriteUnsigned(offset, static_cast<std::uint32_t>(value), 1); });
 }
 
 HRESULT CRawDB::get_UInt8At(std::int32_t offset, std::int32_t* value) {
@@ -313,11 +302,7 @@ HRESULT CRawDB::get_Int16At(std::int32_t offset, std::int32_t* value) {
 }
 
 HRESULT CRawDB::put_Int16At(std::int32_t offset, std::int32_t value) {
-  return ErrorBoundary([&] {
-    StoreBigEndian(
-        static_cast<std::uint32_t>(value), 2,
-        [&](const std::uint8_t* bytes, std::uint32_t n) { WriteBytes(offset, bytes, n); });
-  });
+  return ErrorBoundary([&] { WriteUnsigned(offset, static_cast<std::uint32_t>(value), 2); });
 }
 
 HRESULT CRawDB::get_UInt16At(std::int32_t offset, std::int32_t* value) {
@@ -335,11 +320,7 @@ HRESULT CRawDB::get_Int32At(std::int32_t offset, std::int32_t* value) {
 }
 
 HRESULT CRawDB::put_Int32At(std::int32_t offset, std::int32_t value) {
-  return ErrorBoundary([&] {
-    StoreBigEndian(
-        static_cast<std::uint32_t>(value), 4,
-        [&](const std::uint8_t* bytes, std::uint32_t n) { WriteBytes(offset, bytes, n); });
-  });
+  return ErrorBoundary([&] { WriteUnsigned(offset, static_cast<std::uint32_t>(value), 4); });
 }
 
 HRESULT CRawDB::get_UInt32At(std::int32_t offset, std::int32_t* value) {

@@ -140,6 +140,8 @@ class CRawDB {
   // record size limit).
   void WriteBytesAt(std::uint32_t at, const void* data, std::uint32_t count);
   void WriteBytes(std::int32_t offset, const void* data, std::uint32_t count);
+  // Writes the low `width` bytes (1, 2 or 4) of `value`, big-endian.
+  void WriteUnsigned(std::int32_t offset, std::uint32_t value, std::uint32_t width);
   void Advance(std::uint64_t count);
 
   std::unique_ptr<CPdbDatabase> engine_;

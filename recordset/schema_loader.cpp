@@ -46,15 +46,6 @@ std::string DescriptionText(const std::vector<std::uint8_t>& bytes) {
   return text.substr(0, text.find('\0'));  // the text ends at a zero byte
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const char* path) {
-  CFile file;
-  file.OpenForReading(path);
-  std::vector<std::uint8_t> bytes(file.GetSize());
-  file.Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  file.Close();
-  return bytes;
-}
-
 void ParseDescriptionFile(const std::string& path, FieldList& fields) {
   const std::string text = DescriptionText(ReadWholeFile(path.c_str()));
   const std::size_t npos = std::string::npos;
@@ -192,31 +183,31 @@ void ParseDigest(const std::string& digest, FieldList& fields) {
     std::string token = text.substr(start, end - start);
     start = end + 1;
     if (token.empty()) continue;
+    // A to D declare the system fields (the rest of the token is ignored);
+    // a type letter declares a field named by the rest of the token.
+    static const struct {
+      char letter;
+      const char* name;
+      DbFieldType type;
+    } kSystemTokens[] = {{'A', "uniqueid", DbFieldType::kLong},
+                         {'B', "category", DbFieldType::kInteger},
+                         {'C', "dirty", DbFieldType::kBoolean},
+                         {'D', "secret", DbFieldType::kBoolean}};
     std::string name;
-    DbFieldType type;
-    switch (token[0]) {
-      case 'A':
-        name = "uniqueid";
-        type = DbFieldType::kLong;
-        break;
-      case 'B':
-        name = "category";
-        type = DbFieldType::kInteger;
-        break;
-      case 'C':
-        name = "dirty";
-        type = DbFieldType::kBoolean;
-        break;
-      case 'D':
-        name = "secret";
-        type = DbFieldType::kBoolean;
-        break;
-      default: {
-        const DbFieldTypeInfo* info = FindFieldTypeByDigestLetter(token[0]);
-        if (info == nullptr) throw InvalidDigest();
-        name = token.substr(1);
-        type = info->type;
+    DbFieldType type = DbFieldType::kByte;
+    bool known = false;
+    for (const auto& system : kSystemTokens) {
+      if (token[0] == system.letter) {
+        name = system.name;
+        type = system.type;
+        known = true;
       }
+    }
+    if (!known) {
+      const DbFieldTypeInfo* info = FindFieldTypeByDigestLetter(token[0]);
+      if (info == nullptr) throw InvalidDigest();
+      name = token.substr(1);
+      type = info->type;
     }
     if (name.size() > kMaxFieldNameLength) throw InvalidDigest();
     fields.push_back(std::make_unique<CDbField>(name, type));
