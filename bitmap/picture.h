@@ -17,7 +17,9 @@
 namespace kd {
 
 // A portable picture: a reference-counted object (held by a CVariant as
-// VT_DISPATCH) that holds an image in the BMP file layout.
+// VT_DISPATCH) that holds an image in the BMP file layout. The picture hook
+// hands it out and takes it where the platform has no picture objects; it
+// builds and works on every platform (the command-line tool uses it).
 class CPicture : public CAutomationObject {
  public:
   explicit CPicture(std::vector<std::uint8_t> bmpImage) : bmpImage_(std::move(bmpImage)) {}
@@ -33,11 +35,21 @@ class CPicture : public CAutomationObject {
   std::vector<std::uint8_t> bmpImage_;
 };
 
-// The picture hook. MakePicture turns an intermediate image into a picture
-// object (VT_DISPATCH). PictureImage gives the intermediate image of a picture
-// object: 10024 "Object type must be IDispPicture" when `picture` is not
-// VT_DISPATCH holding a picture, 10026 "Corrupted bitmap." when its pixels
-// cannot be read.
+// The picture hook, one implementation per platform (picture_win32.cpp,
+// picture_posix.cpp).
+//
+// MakePicture turns an intermediate image into a picture object (VT_DISPATCH):
+// on Windows an automation picture (IPictureDisp) that owns a DIB section,
+// elsewhere a CPicture. On Windows it raises the text of 10027 "Error occured
+// while converting bitmap." when the platform cannot make the device context,
+// the section or the picture; it never hands out an empty object.
+//
+// PictureImage gives the intermediate image of a picture object: on Windows
+// any platform picture of the bitmap kind, elsewhere a CPicture. Raises 10024
+// "Object type must be IDispPicture" when `picture` is not VT_DISPATCH holding
+// a picture, 10026 "Corrupted bitmap." when it is not a bitmap or its pixels
+// cannot be read, and on Windows the text of 10027 when the platform has no
+// device context to lend.
 CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage);
 std::vector<std::uint8_t> PictureImage(const CVariant& picture);
 

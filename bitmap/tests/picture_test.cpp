@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -11,7 +10,7 @@
 #include "bitmap/device_bitmap.h"
 #include "bitmap/picture.h"
 #include "bitmap/tests/bitmap_test_util.h"
-#include "foundation/platform.h"
+#include "bitmap/tests/picture_test_util.h"
 #include "foundation/testing/temp_dir.h"
 #include "rawdb/tests/raw_db_test_util.h"
 #include "recordset/recordset.h"
@@ -23,6 +22,7 @@ using testing::Bmp16;
 using testing::Bmp32;
 using testing::Bytes;
 using testing::DeviceBitmap;
+using testing::PlatformPicture;
 using testing::Result;
 
 const char* const kNotByteArray = "80042725 Value must be a single dimension Byte array.";
@@ -118,7 +118,7 @@ TEST(PictureTest, LargePicturesAreReturnedWhateverTheirSize) {
   // Bitmap field can hold.
   std::vector<std::uint8_t> rows(300 * 300, 125);
   Bytes image = testing::BmpImage(300, 300, 8, Bytes(Palette8Bit.begin(), Palette8Bit.end()), rows);
-  CVariant bitmap = CreateKDBitmap(CVariant::Object(std::make_shared<CPicture>(image)));
+  CVariant bitmap = CreateKDBitmap(PlatformPicture(image));
   EXPECT_EQ(bitmap.GetArray().GetElementCount(), 90016u);
 }
 
@@ -127,7 +127,7 @@ TEST(PictureTest, SixteenBitPicturesAreReadAsTwentyFourBit) {
   Bytes image = testing::BmpImage(2, 1, 16, {}, {0x00, 0x7C, 0xFF, 0x7F});
   Bytes bits = PictureBits(image);
   EXPECT_EQ(Bmp16(bits, 28), 24);
-  CVariant bitmap = CreateKDBitmap(CVariant::Object(std::make_shared<CPicture>(image)));
+  CVariant bitmap = CreateKDBitmap(PlatformPicture(image));
   const Bytes& bytes = bitmap.GetArray().GetData();
   EXPECT_EQ(bytes[8], 16);
   EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.end()), (Bytes{0xF8, 0x00, 0xFF, 0xFF}));
@@ -142,9 +142,7 @@ TEST(PictureTest, TopDownImagesAreTurnedOver) {
 
 TEST(PictureTest, PortablePicturesSaveAndLoadAsBmpFiles) {
   testing::TempDir dir;
-  CVariant picture = CreateOlePicture(CVariant::Bytes(SmallBitmap()));
-  auto held = std::dynamic_pointer_cast<CPicture>(picture.GetObject());
-  ASSERT_TRUE(held);
+  auto held = std::make_shared<CPicture>(DeviceBitmapToBmp(SmallBitmap()));
   std::string path = dir.File("small.bmp");
   held->SaveBmp(path);
   EXPECT_EQ(testing::ReadFileBytes(path), held->GetBmpImage());
@@ -158,25 +156,12 @@ TEST(PictureTest, PortablePicturesSaveAndLoadAsBmpFiles) {
             testing::CannotAccess(dir.File("none.bmp")));
 }
 
-#ifndef _WIN32
 // A Palm OS bitmap (version 1: 16-byte header with flags, pixel size and
 // version) of the same pixel rows, decoded by netpbm's palmtopnm, gives the
 // colours that the decoded image's table gives the same pixels.
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    output.append(buffer, got);
-  pclose(pipe);
-  return output;
-}
-
 TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
-  if (RunCommand("command -v palmtopnm").empty())
-    GTEST_SKIP() << "netpbm's palmtopnm is not installed";
+  if (testing::RunCommand("command -v palmtopnm").empty())
+    GTEST_SKIP() << "needs netpbm's palmtopnm and a shell";
   testing::TempDir dir;
   for (std::uint8_t depth : {1, 2, 4, 8}) {
     const std::uint16_t columns = 16;
@@ -202,7 +187,7 @@ TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
     std::copy(pixels.begin(), pixels.end(), palm.begin() + 16);
     std::string palmPath = dir.File("bitmap" + std::to_string(depth) + ".palm");
     testing::WriteFileBytes(palmPath, palm);
-    std::string ppm = RunCommand("palmtopnm -plain '" + palmPath + "' 2>/dev/null");
+    std::string ppm = testing::RunCommand("palmtopnm -plain '" + palmPath + "' 2>/dev/null");
     ASSERT_FALSE(ppm.empty()) << "depth " << int{depth};
 
     Bytes image = DeviceBitmapToBmp(DeviceBitmap(columns, rows, rowBytes, depth, 72, pixels));
@@ -249,7 +234,6 @@ TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
     }
   }
 }
-#endif
 
 }  // namespace
 }  // namespace kd
