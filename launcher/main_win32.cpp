@@ -2,8 +2,9 @@
 // the outside objects name in the directory they name, waits for it to end and
 // exits. No arguments, no window of its own; a failure shows one message box.
 // Exit status 0 after a complete run, 1 after the message box.
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <memory>
 

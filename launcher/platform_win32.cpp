@@ -8,8 +8,9 @@
 // system call becomes its system error code with the system's text.
 #include "launcher/platform_win32.h"
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <cstdint>
 #include <string>

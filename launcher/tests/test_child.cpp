@@ -3,8 +3,9 @@
 // Writes its current directory and its whole command line to RECORD-FILE,
 // sleeps MILLISECONDS, appends "ended" and exits with EXIT-STATUS. A GUI
 // program, so that starting it opens no console.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>

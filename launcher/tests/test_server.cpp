@@ -18,9 +18,10 @@
 // While the settings provider lives, a hidden window of class
 // RozirarTestProbe answers WM_APP with 'Roz', so that the test can tell
 // whether the launcher handles its messages while it waits.
+#include <windows.h>
+
 #include <oleauto.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
