@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,13 @@ const char* const kNotPicture = "code 10024: Object type must be IDispPicture";
 const char* const kCorrupted = "code 10026: Corrupted bitmap.";
 const char* const kConversionFailed = "text: Error occured while converting bitmap.";
 
-// The IPicture of a picture the hook handed out (a new reference), or null.
-IPicture* PictureOf(const CVariant& picture) {
+// An interface of a platform object held by `picture` (a new reference), or
+// null.
+template <typename T = IPicture>
+T* PictureOf(const CVariant& picture, REFIID iid = IID_IPicture) {
   auto object = std::dynamic_pointer_cast<CPlatformObject>(picture.GetObject());
-  IPicture* result = nullptr;
-  if (object) object->Get()->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&result));
+  T* result = nullptr;
+  if (object) object->Get()->QueryInterface(iid, reinterpret_cast<void**>(&result));
   return result;
 }
 
@@ -50,6 +53,17 @@ CVariant Adopt(IDispatch* dispatch) {
   CVariant value = CVariant::Object(std::make_shared<CPlatformObject>(dispatch));
   dispatch->Release();
   return value;
+}
+
+// An automation picture the platform makes from `description`.
+CVariant PlatformPictureOf(PICTDESC description, BOOL own) {
+  description.cbSizeofstruct = sizeof description;
+  IDispatch* dispatch = nullptr;
+  if (FAILED(OleCreatePictureIndirect(&description, IID_IDispatch, own,
+                                      reinterpret_cast<void**>(&dispatch)))) {
+    throw std::runtime_error("OleCreatePictureIndirect failed");
+  }
+  return Adopt(dispatch);
 }
 
 std::uint16_t RowBytes(std::uint32_t columns, std::uint32_t depth) {
@@ -130,10 +144,8 @@ TEST(PictureWin32Test, RoundTripsThroughGdiPicturesAreExact) {
 TEST(PictureWin32Test, PicturesOwnTheirBitmapAndReadingLeavesThemAsFound) {
   const Bytes bitmap = DeviceBitmap(16, 2, 2, 1, 72, {0x80, 0x01, 0xF0, 0x0F});
   CVariant picture = CreateOlePicture(CVariant::Bytes(bitmap));
-  IPictureDisp* disp = nullptr;
-  ASSERT_TRUE(SUCCEEDED(std::dynamic_pointer_cast<CPlatformObject>(picture.GetObject())
-                            ->Get()
-                            ->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(&disp))));
+  IPictureDisp* disp = PictureOf<IPictureDisp>(picture, IID_IPictureDisp);
+  ASSERT_NE(disp, nullptr);
   disp->Release();
   IPicture* ipicture = PictureOf(picture);
   ASSERT_NE(ipicture, nullptr);
@@ -164,18 +176,10 @@ TEST(PictureWin32Test, PicturesOwnTheirBitmapAndReadingLeavesThemAsFound) {
 
 TEST(PictureWin32Test, OnlyBitmapPicturesAreRead) {
   PICTDESC none{};
-  none.cbSizeofstruct = sizeof none;
   none.picType = PICTYPE_NONE;
-  IDispatch* emptyPicture = nullptr;
-  ASSERT_TRUE(SUCCEEDED(OleCreatePictureIndirect(&none, IID_IDispatch, TRUE,
-                                                 reinterpret_cast<void**>(&emptyPicture))));
   PICTDESC icon{};
-  icon.cbSizeofstruct = sizeof icon;
   icon.picType = PICTYPE_ICON;
   icon.icon.hicon = LoadIcon(nullptr, IDI_APPLICATION);
-  IDispatch* iconPicture = nullptr;
-  ASSERT_TRUE(SUCCEEDED(OleCreatePictureIndirect(&icon, IID_IDispatch, FALSE,
-                                                 reinterpret_cast<void**>(&iconPicture))));
   FONTDESC font{};
   font.cbSizeofstruct = sizeof font;
   font.lpstrName = const_cast<LPOLESTR>(L"Arial");
@@ -190,8 +194,8 @@ TEST(PictureWin32Test, OnlyBitmapPicturesAreRead) {
     CVariant value;
     const char* result;
   } cases[] = {
-      {"an empty picture", Adopt(emptyPicture), kCorrupted},
-      {"an icon", Adopt(iconPicture), kCorrupted},
+      {"an empty picture", PlatformPictureOf(none, TRUE), kCorrupted},
+      {"an icon", PlatformPictureOf(icon, FALSE), kCorrupted},
       {"a font object", Adopt(fontObject), kNotPicture},
       {"the portable picture",
        CVariant::Object(
@@ -209,19 +213,15 @@ TEST(PictureWin32Test, OnlyBitmapPicturesAreRead) {
 TEST(PictureWin32Test, OtherPlatformBitmapsAreRead) {
   const BYTE monochromeBits[2] = {0xF0, 0};  // rows of a whole word: 8 pixels, padding
   PICTDESC monochrome{};
-  monochrome.cbSizeofstruct = sizeof monochrome;
   monochrome.picType = PICTYPE_BITMAP;
   monochrome.bmp.hbitmap = CreateBitmap(8, 1, 1, 1, monochromeBits);
   ASSERT_NE(monochrome.bmp.hbitmap, nullptr);
-  IDispatch* monochromePicture = nullptr;
-  ASSERT_TRUE(SUCCEEDED(OleCreatePictureIndirect(&monochrome, IID_IDispatch, TRUE,
-                                                 reinterpret_cast<void**>(&monochromePicture))));
   struct Case {
     const char* what;
     CVariant picture;
     Bytes deviceBitmap;
   } cases[] = {
-      {"monochrome", Adopt(monochromePicture),
+      {"monochrome", PlatformPictureOf(monochrome, TRUE),
        DeviceBitmap(8, 1, 8, 8, 72, {0, 0, 0, 0, 230, 230, 230, 230}, 0xFFFFFFFF)},
       {"32 bits",
        testing::PlatformPicture(
@@ -233,23 +233,11 @@ TEST(PictureWin32Test, OtherPlatformBitmapsAreRead) {
   }
 }
 
-// GDI handles the process can still take (memory contexts, made and freed).
-int FreeGdiHandles() {
-  std::vector<HDC> taken;
-  while (taken.size() < 200000) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (dc == nullptr) break;
-    taken.push_back(dc);
-  }
-  for (HDC dc : taken)
-    DeleteDC(dc);
-  return static_cast<int>(taken.size());
-}
-
-// Takes every GDI handle of the process but `spare`, until destroyed.
+// Takes every GDI handle (as memory contexts) the process can still take but
+// `spare`, until destroyed.
 class CGdiHandleHog {
  public:
-  explicit CGdiHandleHog(int spare) {
+  explicit CGdiHandleHog(int spare = 0) {
     while (taken_.size() < 200000) {
       HDC dc = CreateCompatibleDC(nullptr);
       if (dc == nullptr) break;
@@ -267,9 +255,15 @@ class CGdiHandleHog {
   CGdiHandleHog(const CGdiHandleHog&) = delete;
   CGdiHandleHog& operator=(const CGdiHandleHog&) = delete;
 
+  int Count() const { return static_cast<int>(taken_.size()); }
+
  private:
   std::vector<HDC> taken_;
 };
+
+int FreeGdiHandles() {
+  return CGdiHandleHog().Count();
+}
 
 // With 0 to 4 GDI handles left, each conversion either succeeds or raises
 // 10027's text (never an empty picture), and gives back every handle it took.
