@@ -30,4 +30,7 @@ configure_build_test build-san -DCMAKE_BUILD_TYPE=Debug -DKD_SANITIZE=ON -DKD_BU
 configure_build_test build-win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD_BUILD_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
+echo "== build-win/dist: the Windows deliverables"
+scripts/build-windows.sh
+
 echo "== all test runs passed (native, sanitizers, Wine)"
