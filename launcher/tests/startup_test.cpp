@@ -144,29 +144,28 @@ Log Concat(std::initializer_list<Log> parts) {
   return all;
 }
 
+// Messages are handled after every wake, the last one included. A program
+// that has ended before the wait, or a wait that fails, ends it at the first.
 TEST(StartupTest, CompleteRunWaitsForTheProgramAndRestoresTheStartDirectory) {
-  FakePlatform platform;
-  platform.inputWakes = 2;
-  EXPECT_FALSE(RunStartup(platform).has_value());
-  Log expected = Concat({kObtainSettings,
-                         {"current directory", "drive D", "directory D:\\Data\\Sync",
-                          "start sync.exe /all", "wait", "messages", "wait", "messages", "wait",
-                          "messages", "close", "drive C", "directory C:\\Palm"},
-                         kReleaseAll});
-  EXPECT_EQ(platform.log, expected);
-}
-
-// A program that has ended before the wait, or a wait that fails, ends the
-// wait at its first wake.
-TEST(StartupTest, WaitThatEndsAtOnceHandlesMessagesOnce) {
-  FakePlatform platform;
-  EXPECT_FALSE(RunStartup(platform).has_value());
-  Log expected =
-      Concat({kObtainSettings,
-              {"current directory", "drive D", "directory D:\\Data\\Sync", "start sync.exe /all",
-               "wait", "messages", "close", "drive C", "directory C:\\Palm"},
-              kReleaseAll});
-  EXPECT_EQ(platform.log, expected);
+  struct Case {
+    int inputWakes;
+    Log wait;
+  } cases[] = {
+      {0, {"wait", "messages"}},
+      {2, {"wait", "messages", "wait", "messages", "wait", "messages"}},
+  };
+  for (const Case& c : cases) {
+    FakePlatform platform;
+    platform.inputWakes = c.inputWakes;
+    EXPECT_FALSE(RunStartup(platform).has_value());
+    Log expected =
+        Concat({kObtainSettings,
+                {"current directory", "drive D", "directory D:\\Data\\Sync", "start sync.exe /all"},
+                c.wait,
+                {"close", "drive C", "directory C:\\Palm"},
+                kReleaseAll});
+    EXPECT_EQ(platform.log, expected) << c.inputWakes;
+  }
 }
 
 TEST(StartupTest, DriveChangesOnlyForPathsWithADriveLetter) {
