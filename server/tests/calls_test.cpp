@@ -255,6 +255,11 @@ TEST_F(ServerCalls, LateBoundThroughTheTypeLibrary) {
     EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id), S_OK) << Narrow(n.name);
     EXPECT_EQ(id, n.id) << Narrow(n.name);
   }
+  // A caller in a locale the type library is not registered for binds too.
+  LPOLESTR fieldName = const_cast<LPOLESTR>(L"Field");
+  DISPID fieldId = -1;
+  EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &fieldName, 1, 0x407, &fieldId), S_OK);
+  EXPECT_EQ(fieldId, DISPID_VALUE);
   LPOLESTR unknown = const_cast<LPOLESTR>(L"Fieldz");
   DISPID id = 0;
   EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &unknown, 1, 0x409, &id), DISP_E_UNKNOWNNAME);
