@@ -10,7 +10,7 @@
 // Notes). Prints one line per check ("ok" or "FAIL"); exits with 1 when a
 // check failed.
 //
-// What this script engine cannot do, and how the script goes around it:
+// What Wine's JScript cannot do, and how this script goes around it:
 // - rs("Title") = value never reaches the object; puts name the default
 //   member instead: rs.Field("Title") = value.
 // - A call whose value is not used is made as a method call only, which a

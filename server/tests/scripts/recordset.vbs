@@ -16,6 +16,8 @@ kdx = WScript.Arguments(1)
 failures = 0
 
 ' --- Checks -----------------------------------------------------------------
+' The same in every VBScript of this folder: Wine's script host can include no
+' file (neither ExecuteGlobal nor .wsf files work).
 
 ' The current error as the script sees it, with the work directory shortened.
 Function ErrText()
@@ -81,8 +83,9 @@ Function Two(number)
 End Function
 
 ' --- Byte arrays ------------------------------------------------------------
-' This script engine can pass byte arrays on but cannot index them or take
-' their bounds, so bytes go through the record buffer of a scratch table.
+' Wine's VBScript passes byte arrays on, but UBound, LBound and bytes(i) fail on
+' them with "Object doesn't support this action", and it has no LenB, AscB or
+' MidB; so bytes go through the record buffer of a scratch table.
 
 ' The bytes of a byte array in hex ("-" when empty).
 Function HexOf(bytes)
