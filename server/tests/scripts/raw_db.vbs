@@ -110,7 +110,7 @@ End Function
 
 ' --- The script ---------------------------------------------------------------
 
-Dim raw, path, due, v, bytes, firstId, secondId, thirdId, fourthId, fifthId
+Dim raw, other, path, due, v, bytes, firstId, secondId, thirdId, fourthId, fifthId
 
 Set scratch = CreateObject("KdDao.KD_RawDB")
 scratch.CreateTable dir & "\bytes.scratch", "scratch", "DATA", "KdTs"
@@ -257,6 +257,16 @@ raw.AbsolutePosition = 2
 Raised "AbsolutePosition = 2", &H80042717, "Invalid cursor operation."
 v = raw.AppInfoBlock : Same "AppInfoBlock after reopening", v, _
   "FBC8FB2EFFFF075BCD15DEADBEEF3FC00000C002000000000000E2063AFAFF50616C6D00616263000000 (Byte array)"
+raw.Close : Done "Close"
+
+' Releasing the last reference to an object in the middle of an addition
+' closes it and writes nothing.
+Set other = CreateObject("KdDao.KD_RawDB")
+other.OpenTable path : other.AddNew : other.StringAt(0) = "never stored"
+Done "another object: OpenTable raw.pdb, AddNew, StringAt(0) = ""never stored"""
+Set other = Nothing : Done "Set it = Nothing"
+raw.OpenTable path : Done "OpenTable raw.pdb"
+v = raw.RecordCount : Same "RecordCount", v, "2 (Long)"
 raw.Close : Done "Close"
 
 If failures = 0 Then
