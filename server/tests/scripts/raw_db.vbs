@@ -217,6 +217,8 @@ v = raw.AppInfoBlock : Same "AppInfoBlock", v, _
   "FBC8FB2EFFFF075BCD15DEADBEEF3FC00000C002000000000000E2063AFAFF50616C6D00616263000000 (Byte array)"
 raw.AppInfoBlock = "not bytes"
 Raised "AppInfoBlock = a string", &H8004271E, "Invalid value for this field."
+raw.AppInfoBlock = Array(1, 2)
+Raised "AppInfoBlock = Array(1, 2), an array of variants", &H8004271E, "Invalid value for this field."
 
 ' Three more records, then one deletion in each mode.
 raw.AddNew : raw.StringAt(0) = "third" : raw.Update : thirdId = raw.UniqueID

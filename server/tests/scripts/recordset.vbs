@@ -159,6 +159,8 @@ Next
 Set picture = Nothing
 v = rs.CreateOlePicture("626D")
 Raised "CreateOlePicture of a string", &H80042725, "Value must be a single dimension Byte array."
+v = rs.CreateOlePicture(Array(98, 109))
+Raised "CreateOlePicture of Array(98, 109), an array of variants", &H80042725, "Value must be a single dimension Byte array."
 v = rs.CreateOlePicture(BytesFromHex("626D 0000 0000 0002 00 02 0048 00000000"))
 Raised "CreateOlePicture of the placeholder bitmap", &H80042710, "Generic error: bitmap error."
 v = rs.CreateKDBitmap(scratch)
