@@ -223,8 +223,12 @@ Raised "AppInfoBlock = Array(1, 2), an array of variants", &H8004271E, "Invalid 
 ' Three more records, then one deletion in each mode.
 raw.AddNew : raw.StringAt(0) = "third" : raw.Update : thirdId = raw.UniqueID
 Done "third record"
-raw.AddNew : raw.StringAt(0) = "fourth" : raw.Update : fourthId = raw.UniqueID
+' The fourth one's text has a character beyond ASCII: Chr(232) is the one of
+' code 232 in the ANSI code page (Wine's VBScript has no ChrW).
+raw.AddNew : raw.StringAt(0) = "quatri" & Chr(232) & "me" : raw.Update : fourthId = raw.UniqueID
 Done "fourth record"
+v = raw.RecordData : Same "its bytes: the text in the ANSI code page (1252)", v, "717561747269E86D6500 (Byte array)"
+v = (raw.StringAt(0) = "quatri" & Chr(232) & "me") : Same "StringAt(0) is the text written", v, "True (Boolean)"
 raw.AddNew : raw.StringAt(0) = "fifth" : raw.Update : fifthId = raw.UniqueID
 Done "fifth record"
 v = raw.RecordCount : Same "RecordCount", v, "5 (Long)"
