@@ -54,7 +54,9 @@ struct SafeArrayBound {
 // elements' bytes in the platform's layout. Value semantics.
 class CSafeArray {
  public:
-  // An array of zeroed elements. REQUIRES: elementType is a scalar type.
+  // An array of zeroed elements. For an element type other than a scalar
+  // (variants, strings, objects) it holds only its shape, element type and
+  // bounds, without element data: such arrays are only ever refused.
   CSafeArray(VarType elementType, std::vector<SafeArrayBound> bounds);
   // A one-dimensional byte array holding a copy of `data`.
   static CSafeArray Bytes(const std::uint8_t* data, std::size_t count, std::int32_t lowerBound = 0);

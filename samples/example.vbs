@@ -1,14 +1,16 @@
 ' Creates a database of the sample table, adds two records and lists them.
-'   cscript //nologo example.vbs FOLDER
-' FOLDER holds sample.kdx and receives example.pdb.
+'   cscript //nologo example.vbs FOLDER DESCRIPTION
+' FOLDER receives example.pdb; DESCRIPTION is the table description
+' (samples/sample.kdx).
 Option Explicit
-Dim folder, rs, raw, done
+Dim folder, kdx, rs, raw
 folder = WScript.Arguments(0)
+kdx = WScript.Arguments(1)
 
 On Error Resume Next
 Set rs = CreateObject("KdDao.KD_Recordset")
 Check "CreateObject"
-rs.CreateTable folder & "\example.pdb", folder & "\sample.kdx", "KdDao Example", "DATA", "KdSm"
+rs.CreateTable folder & "\example.pdb", kdx, "KdDao Example", "DATA", "KdSm"
 Check "CreateTable"
 
 rs.AddNew

@@ -1,5 +1,7 @@
 #include "server/wire.h"
 
+#include <vector>
+
 namespace kdcom {
 
 namespace {
@@ -43,6 +45,31 @@ bool Widen(const VARIANT& value, VARIANT* widened) {
   return true;
 }
 
+// An array of elements the portable values do not hold (variants, as scripts
+// build them, strings, objects): its element type and bounds, without
+// elements. Wherever the objects take an array they take bytes only, so they
+// refuse it by its type, as any value of a wrong type.
+bool IsArrayOfOtherElements(const VARIANT& value) {
+  if ((value.vt & VT_ARRAY) == 0) return false;
+  const auto element = static_cast<kd::VarType>(value.vt & VT_TYPEMASK);
+  return kd::VarTypeSize(element) == 0;
+}
+
+kd::CVariant ArrayShape(const VARIANT& value) {
+  SAFEARRAY* array = (value.vt & VT_BYREF) != 0 ? *value.pparray : value.parray;
+  std::vector<kd::SafeArrayBound> bounds(array == nullptr ? 0 : SafeArrayGetDim(array));
+  for (UINT d = 0; d < bounds.size(); ++d) {
+    LONG lower = 0;
+    LONG upper = -1;
+    SafeArrayGetLBound(array, d + 1, &lower);
+    SafeArrayGetUBound(array, d + 1, &upper);
+    bounds[d] = {static_cast<std::uint32_t>(upper - lower + 1), static_cast<std::int32_t>(lower)};
+  }
+  const auto element = static_cast<kd::VarType>(value.vt & VT_TYPEMASK);
+  kd::CVariant shape = kd::CVariant::Array(kd::CSafeArray(element, std::move(bounds)));
+  return (value.vt & VT_BYREF) != 0 ? shape.AsByRef() : shape;
+}
+
 }  // namespace
 
 bool HasNullReference(const VARIANT& value) {
@@ -55,6 +82,7 @@ bool HasNullReference(const VARIANT& value) {
 
 kd::CVariant ImportVariant(const VARIANT& value) {
   const VARIANT& plain = value.vt == (VT_BYREF | VT_VARIANT) ? *value.pvarVal : value;
+  if (IsArrayOfOtherElements(plain)) return ArrayShape(plain);
   VARIANT widened;
   if (!Widen(plain, &widened)) return kd::FromPlatformVariant(plain);
   try {

@@ -45,11 +45,21 @@ export LC_ALL
 
 failed=0
 
+# A VBScript of this folder runs after the checks they all share, put in
+# front of it here since Wine's script host includes no file.
+run_script=$script
+case $script in
+  "$here"/*.vbs)
+    run_script=$work_dir/$(basename "$script")
+    cat "$here/checks.vbs" "$script" >"$run_script" || exit 1
+    ;;
+esac
+
 # 1. The script. Wine's script engines end a script that raises an error
 # nobody handles with status 0 and no message, so the scripts handle every
 # error themselves and report failures through their exit status; a script
 # that stops early still fails the comparison of its output below.
-timeout -k 10 120 "$KD_WINE_RUN" cscript //nologo "$(windows_path "$script")" \
+timeout -k 10 120 "$KD_WINE_RUN" cscript //nologo "$(windows_path "$run_script")" \
   "$(windows_path "$work_dir")" "$@" >"$work_dir/output.raw" 2>"$work_dir/stderr.txt"
 status=$?
 tr -d '\r' <"$work_dir/output.raw" >"$work_dir/output.txt"
