@@ -12,7 +12,17 @@ Dim dir, failures, scratch
 dir = WScript.Arguments(0)
 failures = 0
 
-' --- Checks -----------------------------------------------------------------
+'' --- Checks -----------------------------------------------------------------
+
+' Ends the script: status 0 when every check passed, else 1.
+Sub Finish()
+  If failures = 0 Then
+    WScript.Echo "all checks passed"
+    WScript.Quit 0
+  End If
+  WScript.Echo failures & " checks failed"
+  WScript.Quit 1
+End Sub
 
 ' The current error as the script sees it, with the work directory shortened.
 Function ErrText()
