@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <oleauto.h>
-#include <olectl.h>
 #include <wrl/client.h>
 
 #include <cstdint>
