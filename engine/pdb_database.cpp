@@ -38,10 +38,15 @@ CPdbDatabase::CPdbDatabase(const char* path) {
   editRecord_.Reset();
 }
 
-CPdbDatabase::~CPdbDatabase() = default;
+CPdbDatabase::~CPdbDatabase() {
+  DropRecords();
+}
 
-void CPdbDatabase::BlockDeleter::operator()(std::uint8_t* block) const {
-  MemFree(block);
+void CPdbDatabase::DropRecords() {
+  liveRecords_.RemoveAll();
+  deletedRecords_.RemoveAll();
+  recordsByUniqueID_.RemoveAll();
+  loaded_.Clear();
 }
 
 CRecordIndex::~CRecordIndex() {
@@ -50,11 +55,7 @@ CRecordIndex::~CRecordIndex() {
 
 void CRecordIndex::DestroyItem(CHashItem* item) {
   auto* recordPtr = static_cast<CPdbRecordPtr*>(item);
-  if (recordPtr->IsPooled()) {
-    recordPtr->~CPdbRecordPtr();  // its memory belongs to the database's block
-  } else {
-    delete recordPtr;
-  }
+  if (!recordPtr->IsPooled()) delete recordPtr;
 }
 
 // ---- header image ---------------------------------------------------------
@@ -112,15 +113,11 @@ void CPdbDatabase::RaiseUnreadable() const {
 }
 
 void CPdbDatabase::Load() {
-  liveRecords_.RemoveAll();  // a second load starts afresh
-  deletedRecords_.RemoveAll();
-  recordsByUniqueID_.RemoveAll();
+  DropRecords();  // a second load starts afresh
   try {
     LoadFromFile();
   } catch (CErr error) {  // by value: a coded error goes on as a text error
-    liveRecords_.RemoveAll();
-    deletedRecords_.RemoveAll();
-    recordsByUniqueID_.RemoveAll();
+    DropRecords();
     throw error;
   }
 }
@@ -132,10 +129,9 @@ void CPdbDatabase::LoadFromFile() {
   file.OpenForReading(path_);
   const std::uint32_t fileSize = file.GetSize();
   if (fileSize > 0x7FFFFFFFu || fileSize < pdb::kHeaderImageSize) RaiseUnreadable();
-  image_.reset(static_cast<std::uint8_t*>(MemAlloc(fileSize)));
-  file.Read(image_.get(), fileSize);
+  std::uint8_t* const image = loaded_.NewImage(fileSize);
+  file.Read(image, fileSize);
   file.Close();
-  const std::uint8_t* image = image_.get();
 
   std::memcpy(header_, image, pdb::kHeaderImageSize);
   const std::uint32_t count = Header16(pdb::kNumRecordsOffset);
@@ -182,8 +178,7 @@ void CPdbDatabase::LoadFromFile() {
 
   liveRecords_.Reserve(static_cast<std::int32_t>(count - deletedCount));
   deletedRecords_.Reserve(static_cast<std::int32_t>(deletedCount));
-  loadedRecords_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecord))));
-  loadedItems_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecordPtr))));
+  loaded_.Reserve(count);
   std::uint32_t nextData = 0;  // index of the next entry with data after i
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = entries + i * pdb::kRecordEntrySize;
@@ -200,8 +195,7 @@ void CPdbDatabase::LoadFromFile() {
     }
     const std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
     const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
-    RecordOwner record(new (loadedRecords_.get() + i * sizeof(CPdbRecord)) CPdbRecord());
-    record->pooled_ = true;
+    RecordOwner record(loaded_.NewRecord());
     record->archived = deleteBit && size > 0;
     record->deleted = deleteBit && size == 0;
     record->category = attributes & pdb::kAttrCategoryMask;
@@ -211,8 +205,7 @@ void CPdbDatabase::LoadFromFile() {
     if (!record->deleted) record->Borrow(image + offset, size);
 
     CPdbRecord* loaded = record.get();
-    recordsByUniqueID_.Add(new (loadedItems_.get() + i * sizeof(CPdbRecordPtr))
-                               CPdbRecordPtr(loaded->uniqueID, std::move(record), true));
+    recordsByUniqueID_.Add(loaded_.NewItem(loaded->uniqueID, std::move(record)));
     if (loaded->archived || loaded->deleted) {
       deletedRecords_.Add(loaded);
     } else {
@@ -463,7 +456,7 @@ void CPdbDatabase::Delete(std::int32_t mode) {
   liveRecords_.RemoveAt(current_);
   if (mode == kdRecordRemove) {
     CPdbRecordPtr* item = FindItemOwning(record->uniqueID, record);
-    if (item != nullptr) item->Reset(nullptr);  // destroys the record; the item stays
+    if (item != nullptr) item->Reset(nullptr);  // drops the record; the item stays
   }
   RenumberLiveRecords();
   editing_ = false;

@@ -4,7 +4,9 @@
 // at once through Save; closing writes nothing.
 //
 // Ownership: the records belong to the items of the unique-ID index; the live
-// and deleted lists only point at them.
+// and deleted lists only point at them. The records and items that a load
+// builds, and the file image they borrow from, belong to the load's arena
+// (record_arena.h).
 #ifndef KDDAO_ENGINE_PDB_DATABASE_H_
 #define KDDAO_ENGINE_PDB_DATABASE_H_
 
@@ -14,6 +16,7 @@
 
 #include "engine/pdb_format.h"
 #include "engine/pdb_record.h"
+#include "engine/record_arena.h"
 #include "engine/record_encoder.h"
 #include "foundation/containers.h"
 #include "foundation/stream.h"
@@ -32,8 +35,8 @@ enum KD_DeleteMode : std::int32_t {
 enum class InfoBlock : std::int32_t { kAppInfo = 0, kSortInfo = 1 };
 
 // The unique-ID index: every record, live or not, by its unique ID (32765
-// buckets, case-sensitive keys). Items made by a load live in one block that
-// the database owns; the index destroys those in place.
+// buckets, case-sensitive keys). It destroys the items it holds, but for
+// those of a load's arena, which the arena destroys.
 class CRecordIndex : public CHash<CPdbRecordPtr> {
  public:
   ~CRecordIndex() override;
@@ -155,25 +158,18 @@ class CPdbDatabase {
   CPdbRecordPtr* FindEmptyItem(std::uint32_t uniqueID) const;
   void RenumberLiveRecords();
   CMemFile& BlockOf(InfoBlock block);
-
-  struct BlockDeleter {
-    void operator()(std::uint8_t* block) const;
-  };
-  using Block = std::unique_ptr<std::uint8_t, BlockDeleter>;
+  // Forgets every record: the lists and the index first, then the arena that
+  // holds what the last load built.
+  void DropRecords();
 
   char path_[260];
-  // The file as loaded; records borrow their bytes from it until they change.
-  Block image_;
-  // The records and index items of a load, each kind in one block: loading
-  // costs two allocations, not two per record.
-  Block loadedRecords_;
-  Block loadedItems_;
   std::uint8_t header_[pdb::kHeaderImageSize];
   CMemFile appInfo_;
   CMemFile sortInfo_;
   CArray<CPdbRecord*> liveRecords_;
   CArray<CPdbRecord*> deletedRecords_;
   CRecordIndex recordsByUniqueID_;
+  CRecordArena loaded_;
   std::int32_t current_ = -1;
   bool editing_ = false;
   bool adding_ = false;

@@ -35,11 +35,7 @@ UniqueIdKey::UniqueIdKey(std::uint32_t uniqueID) {
 }
 
 void RecordDeleter::operator()(CPdbRecord* record) const {
-  if (record->IsPooled()) {
-    record->~CPdbRecord();  // its memory belongs to the database's block
-  } else {
-    delete record;
-  }
+  if (!record->IsPooled()) delete record;
 }
 
 CPdbRecordPtr::CPdbRecordPtr(std::uint32_t uniqueID, RecordOwner record, bool pooled)

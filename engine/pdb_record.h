@@ -21,8 +21,8 @@ class CPdbRecord : public CMemFile {
   // No data; every attribute 0 (the stream keeps its buffer).
   void Blank();
 
-  // Whether the record lives in its database's block of loaded records rather
-  // than in a heap block of its own.
+  // Whether the record belongs to the arena of a load (record_arena.h), which
+  // destroys it, rather than living in a heap block of its own.
   bool IsPooled() const { return pooled_; }
 
   bool dirty = false;     // attribute bit 0x40
@@ -34,11 +34,11 @@ class CPdbRecord : public CMemFile {
   std::int32_t index = 0;     // position among the live records
 
  private:
-  friend class CPdbDatabase;
+  friend class CRecordArena;
   bool pooled_ = false;
 };
 
-// Destroys a record: in place when it is pooled, else with its heap block.
+// Destroys a record from the heap; a pooled record is left to its arena.
 struct RecordDeleter {
   void operator()(CPdbRecord* record) const;
 };
@@ -65,7 +65,7 @@ class CPdbRecordPtr : public CHashItem {
   RecordOwner Release() { return std::move(record_); }
   // Takes (or drops, with null) the record it points at.
   void Reset(RecordOwner record) { record_ = std::move(record); }
-  // Whether the item lives in its database's block of loaded items.
+  // Whether the item belongs to the arena of a load, which destroys it.
   bool IsPooled() const { return pooled_; }
 
  private:

@@ -1,0 +1,60 @@
+// The records and index items that one load of a database file builds, and the
+// file image whose bytes the records borrow.
+#ifndef KDDAO_ENGINE_RECORD_ARENA_H_
+#define KDDAO_ENGINE_RECORD_ARENA_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/pdb_record.h"
+
+namespace kd {
+
+// One block each for the image, the records and the index items, so that a
+// load costs three allocations however many records it holds.
+//
+// Ownership: the arena owns everything it built. Its records and items are
+// marked pooled; their other holders (RecordOwner, the record index) never
+// destroy them. Clear, and the destructor, destroy every record and item built
+// here, in place, then free the blocks. REQUIRES: nothing that points at them
+// (the record index, the record lists) is used after Clear.
+class CRecordArena {
+ public:
+  CRecordArena() = default;
+  ~CRecordArena() { Clear(); }
+  CRecordArena(const CRecordArena&) = delete;
+  CRecordArena& operator=(const CRecordArena&) = delete;
+
+  // Clears, then takes room for an image of `size` bytes and returns it, to
+  // fill and to borrow from until the next Clear. Raises 60000 when memory
+  // runs out.
+  std::uint8_t* NewImage(std::uint32_t size);
+  // Takes room for `count` records and index items. Raises 60000 when memory
+  // runs out. REQUIRES: called once after NewImage.
+  void Reserve(std::uint32_t count);
+
+  // A new blank record. REQUIRES: fewer than `count` records built.
+  CPdbRecord* NewRecord();
+  // A new index item for `uniqueID` owning `record`. REQUIRES: fewer than
+  // `count` items built.
+  CPdbRecordPtr* NewItem(std::uint32_t uniqueID, RecordOwner record);
+
+  // Destroys what was built and frees the blocks.
+  void Clear();
+
+ private:
+  struct BlockDeleter {
+    void operator()(std::uint8_t* block) const;
+  };
+  using Block = std::unique_ptr<std::uint8_t, BlockDeleter>;
+
+  Block image_;
+  Block records_;
+  Block items_;
+  std::uint32_t recordCount_ = 0;
+  std::uint32_t itemCount_ = 0;
+};
+
+}  // namespace kd
+
+#endif  // KDDAO_ENGINE_RECORD_ARENA_H_
