@@ -73,14 +73,14 @@ std::vector<std::uint8_t> BuildFixtureImage(std::uint32_t count, std::uint32_t s
   StoreBigEndian32(header + pdb::kLastBackupDateOffset, 0xE0000000u);
   std::memcpy(header + pdb::kTypeOffset, "DATA", pdb::kTypeLength);
   std::memcpy(header + pdb::kCreatorOffset, "KdBn", pdb::kTypeLength);
-  StoreBigEndian32(header + pdb::kUniqueIdSeedOffset, count);
+  StoreBigEndian32(header + pdb::kUniqueIDSeedOffset, count);
   StoreBigEndian16(header + pdb::kNumRecordsOffset, static_cast<std::uint16_t>(count));
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint8_t* entry = header + pdb::kRecordListOffset + i * pdb::kRecordEntrySize;
     const std::uint32_t offset = dataStart + i * size;
     StoreBigEndian32(entry + pdb::kEntryLocalChunkIdOffset, offset);
     entry[pdb::kEntryAttributesOffset] = 0;
-    StoreBigEndian24(entry + pdb::kEntryUniqueIdOffset, i + 1);
+    StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, i + 1);
     std::vector<std::uint8_t> data = FixtureRecordBytes(seed, i, size);
     std::copy(data.begin(), data.end(), image.begin() + offset);
   }

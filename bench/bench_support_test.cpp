@@ -55,7 +55,7 @@ TEST_P(FixtureImageTest, EngineReadsEveryRecordAndWritesTheSameImage) {
   EXPECT_EQ(db.GetName(), "BenchData");
   EXPECT_EQ(db.GetType(), "DATA");
   EXPECT_EQ(db.GetCreator(), "KdBn");
-  EXPECT_EQ(db.GetUniqueIdSeed(), c.count);
+  EXPECT_EQ(db.GetUniqueIDSeed(), c.count);
   ASSERT_EQ(db.GetLiveCount(), static_cast<std::int32_t>(c.count));
   EXPECT_EQ(db.GetDeletedCount(), 0);
   for (std::uint32_t i = 0; i < c.count; ++i) {

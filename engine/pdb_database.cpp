@@ -102,8 +102,8 @@ std::string CPdbDatabase::GetCreator() const {
   return std::string(reinterpret_cast<const char*>(header_ + pdb::kCreatorOffset),
                      pdb::kTypeLength);
 }
-std::uint32_t CPdbDatabase::GetUniqueIdSeed() const {
-  return Header32(pdb::kUniqueIdSeedOffset);
+std::uint32_t CPdbDatabase::GetUniqueIDSeed() const {
+  return Header32(pdb::kUniqueIDSeedOffset);
 }
 
 // ---- loading ----------------------------------------------------------------
@@ -201,7 +201,7 @@ void CPdbDatabase::LoadFromFile() {
     record->category = attributes & pdb::kAttrCategoryMask;
     record->dirty = (attributes & pdb::kAttrDirty) != 0;
     record->secret = (attributes & pdb::kAttrSecret) != 0;
-    record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIdOffset);
+    record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIDOffset);
     if (!record->deleted) record->Borrow(image + offset, size);
 
     CPdbRecord* loaded = record.get();
@@ -255,7 +255,7 @@ void CPdbDatabase::SaveToFile() {
     if (record->secret) attributes |= pdb::kAttrSecret;
     StoreBigEndian32(entry + pdb::kEntryLocalChunkIdOffset, static_cast<std::uint32_t>(running));
     entry[pdb::kEntryAttributesOffset] = attributes;
-    StoreBigEndian24(entry + pdb::kEntryUniqueIdOffset, record->uniqueID & pdb::kMaxUniqueId);
+    StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, record->uniqueID & pdb::kMaxUniqueID);
     if (!record->deleted) running += record->Size();
   }
   if (running > 0xFFFFFFFFu) RaiseUnreadable();  // offsets have 32 bits
@@ -358,7 +358,7 @@ bool CPdbDatabase::CancelUpdate() {
 
 CPdbRecordPtr* CPdbDatabase::FindItemOwning(std::uint32_t uniqueID,
                                             const CPdbRecord* record) const {
-  UniqueIdKey key(uniqueID);
+  UniqueIDKey key(uniqueID);
   for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
        item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
     if (item->GetRecord() == record) return item;
@@ -367,7 +367,7 @@ CPdbRecordPtr* CPdbDatabase::FindItemOwning(std::uint32_t uniqueID,
 }
 
 CPdbRecordPtr* CPdbDatabase::FindItemWithRecord(std::uint32_t uniqueID) const {
-  UniqueIdKey key(uniqueID);
+  UniqueIDKey key(uniqueID);
   CPdbRecordPtr* found = nullptr;
   for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
        item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
@@ -384,11 +384,11 @@ CPdbRecordPtr* CPdbDatabase::FindEmptyItem(std::uint32_t uniqueID) const {
 }
 
 std::uint32_t CPdbDatabase::AllocateUniqueID() {
-  std::uint32_t seed = GetUniqueIdSeed();
+  std::uint32_t seed = GetUniqueIDSeed();
   do {
-    seed = seed >= pdb::kMaxUniqueId ? 1 : seed + 1;
+    seed = seed >= pdb::kMaxUniqueID ? 1 : seed + 1;
   } while (FindItemWithRecord(seed) != nullptr);
-  SetHeader32(pdb::kUniqueIdSeedOffset, seed);
+  SetHeader32(pdb::kUniqueIDSeedOffset, seed);
   return seed;
 }
 
@@ -401,7 +401,7 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   if (adding_ && liveRecords_.GetCount() + deletedRecords_.GetCount() >= pdb::kMaxRecords) {
     throw CErrX(kMsgTooManyRecords);
   }
-  editRecord_.uniqueID &= pdb::kMaxUniqueId;
+  editRecord_.uniqueID &= pdb::kMaxUniqueID;
   if (editRecord_.uniqueID == 0) editRecord_.uniqueID = AllocateUniqueID();
   const std::uint32_t id = editRecord_.uniqueID;
 
@@ -415,7 +415,7 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   std::unique_ptr<CPdbRecordPtr> newItem;
   if (!keepsItem) {
     if (editing_) previousItem = FindItemOwning(currentRecord->uniqueID, currentRecord);
-    if (FindItemWithRecord(id) != nullptr) throw CErrX(kMsgDuplicateUniqueId);
+    if (FindItemWithRecord(id) != nullptr) throw CErrX(kMsgDuplicateUniqueID);
     reusedItem = FindEmptyItem(id);
     if (reusedItem == nullptr) newItem = std::make_unique<CPdbRecordPtr>(id, nullptr);
   }
@@ -466,7 +466,7 @@ void CPdbDatabase::Delete(std::int32_t mode) {
 
 void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
   CPdbRecordPtr* item = FindItemWithRecord(uniqueID);
-  if (item == nullptr) throw CErrX(kMsgNoRecordForUniqueId);
+  if (item == nullptr) throw CErrX(kMsgNoRecordForUniqueID);
   const CPdbRecord* record = item->GetRecord();
   if (record->deleted || record->archived) throw CErrX(kMsgRecordDeletedOrArchived);
   MoveTo(record->index, true);

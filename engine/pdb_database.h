@@ -134,7 +134,7 @@ class CPdbDatabase {
   std::uint32_t GetModificationNumber() const;
   std::string GetType() const;
   std::string GetCreator() const;
-  std::uint32_t GetUniqueIdSeed() const;
+  std::uint32_t GetUniqueIDSeed() const;
   const std::uint8_t* GetHeaderImage() const { return header_; }
 
  private:

@@ -48,7 +48,7 @@ constexpr std::uint32_t kAppInfoIdOffset = 52;
 constexpr std::uint32_t kSortInfoIdOffset = 56;
 constexpr std::uint32_t kTypeOffset = 60;
 constexpr std::uint32_t kCreatorOffset = 64;
-constexpr std::uint32_t kUniqueIdSeedOffset = 68;
+constexpr std::uint32_t kUniqueIDSeedOffset = 68;
 constexpr std::uint32_t kNextRecordListIdOffset = 72;
 constexpr std::uint32_t kNumRecordsOffset = 76;
 constexpr std::uint32_t kRecordListOffset = 78;
@@ -61,7 +61,7 @@ constexpr std::uint32_t kGapSize = 2;
 // Record entry fields.
 constexpr std::uint32_t kEntryLocalChunkIdOffset = 0;
 constexpr std::uint32_t kEntryAttributesOffset = 4;
-constexpr std::uint32_t kEntryUniqueIdOffset = 5;
+constexpr std::uint32_t kEntryUniqueIDOffset = 5;
 
 // Record attribute bits.
 constexpr std::uint8_t kAttrDelete = 0x80;
@@ -75,7 +75,7 @@ constexpr std::int32_t kMaxRecords = 65535;        // live plus deleted and arch
 constexpr std::uint32_t kRecordSizeLimit = 65520;  // a record holds fewer bytes
 constexpr std::uint32_t kMaxNameLength = 31;
 constexpr std::uint32_t kTypeLength = 4;
-constexpr std::uint32_t kMaxUniqueId = 0xFFFFFF;  // unique IDs have 24 bits in the file
+constexpr std::uint32_t kMaxUniqueID = 0xFFFFFF;  // unique IDs have 24 bits in the file
 
 }  // namespace kd::pdb
 

@@ -22,7 +22,7 @@ void CPdbRecord::Blank() {
   index = 0;
 }
 
-UniqueIdKey::UniqueIdKey(std::uint32_t uniqueID) {
+UniqueIDKey::UniqueIDKey(std::uint32_t uniqueID) {
   static const char kDigits[] = "0123456789abcdef";
   int count = 1;  // hexadecimal digits without leading zeros; "0" for 0
   while (count < 8 && (uniqueID >> (4 * count)) != 0)

@@ -46,8 +46,8 @@ using RecordOwner = std::unique_ptr<CPdbRecord, RecordDeleter>;
 
 // Key of a unique ID in the record index: lower-case hexadecimal digits without
 // leading zeros or prefix, from all 32 bits ("abcdef", "0").
-struct UniqueIdKey {
-  explicit UniqueIdKey(std::uint32_t uniqueID);
+struct UniqueIDKey {
+  explicit UniqueIDKey(std::uint32_t uniqueID);
   const char* c_str() const { return text; }
   char text[9];
 };
@@ -69,7 +69,7 @@ class CPdbRecordPtr : public CHashItem {
   bool IsPooled() const { return pooled_; }
 
  private:
-  UniqueIdKey key_;
+  UniqueIDKey key_;
   RecordOwner record_;
   bool pooled_;
 };

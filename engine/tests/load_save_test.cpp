@@ -118,7 +118,7 @@ TEST_F(LoadSaveTest, LoadReadsHeaderRecordsAndAttributes) {
   EXPECT_EQ(db->GetType(), "DATA");
   EXPECT_EQ(db->GetCreator(), "KdTs");
   EXPECT_EQ(db->GetModificationNumber(), 7u);
-  EXPECT_EQ(db->GetUniqueIdSeed(), 0x200u);
+  EXPECT_EQ(db->GetUniqueIDSeed(), 0x200u);
   ASSERT_EQ(db->GetLiveCount(), 3);
   EXPECT_EQ(db->GetCurrent(), -1);
   struct Expected {
@@ -436,7 +436,7 @@ TEST_F(AtomicSaveTest, FileSizeLimitInAChildProcessLeavesTheFileIntact) {
 }
 #endif
 
-TEST_F(LoadSaveTest, UniqueIdsAboveTwentyFourBitsAreWrittenAsTheirLowBits) {
+TEST_F(LoadSaveTest, UniqueIDsAboveTwentyFourBitsAreWrittenAsTheirLowBits) {
   std::string path = dir_.File("ids.pdb");
   {
     CPdbDatabase db(path.c_str());

@@ -69,7 +69,7 @@ TEST_F(RecordStoreTest, FirstRecordOfANewDatabase) {
   db->Update(nullptr);
   EXPECT_EQ(db->GetLiveRecord(0)->uniqueID, 1u);
   EXPECT_EQ(db->GetCurrent(), 0);
-  EXPECT_EQ(db->GetUniqueIdSeed(), 1u);
+  EXPECT_EQ(db->GetUniqueIDSeed(), 1u);
   EXPECT_TRUE(db->GetLiveRecord(0)->dirty);
   EXPECT_EQ(Reload()->GetLiveCount(), 1);
   // The edit record now holds ID 1, which the new record has.
@@ -84,7 +84,7 @@ TEST_F(RecordStoreTest, AllocationSkipsIdsInUse) {
   Fill(*db, "x", 0);
   db->Update(nullptr);
   EXPECT_EQ(db->GetLiveRecord(1)->uniqueID, 7u);
-  EXPECT_EQ(db->GetUniqueIdSeed(), 7u);
+  EXPECT_EQ(db->GetUniqueIDSeed(), 7u);
 }
 
 TEST_F(RecordStoreTest, AllocationStaysWithinTwentyFourBits) {
@@ -115,7 +115,7 @@ TEST_F(RecordStoreTest, UpdateWithoutAPendingChangeWritesNothing) {
   EXPECT_EQ(db->GetLiveRecord(0)->Size(), 1u);
 }
 
-TEST_F(RecordStoreTest, ChangingTheUniqueIdOfAnEdit) {
+TEST_F(RecordStoreTest, ChangingTheUniqueIDOfAnEdit) {
   struct Case {
     std::uint32_t newId;
     std::string outcome;
@@ -385,7 +385,7 @@ TEST_F(RecordStoreTest, AddNewWithACallerIdAboveTwentyFourBitsCannotAlias) {
   EXPECT_EQ(reloaded->GetLiveRecord(1)->uniqueID, 1u);
 }
 
-TEST(UniqueIdKeyTest, LowerCaseHexadecimalWithoutLeadingZeros) {
+TEST(UniqueIDKeyTest, LowerCaseHexadecimalWithoutLeadingZeros) {
   struct Case {
     std::uint32_t id;
     const char* key;
@@ -393,7 +393,7 @@ TEST(UniqueIdKeyTest, LowerCaseHexadecimalWithoutLeadingZeros) {
                {0x10, "10"},       {0xABCDEF, "abcdef"},
                {0x00FF00, "ff00"}, {0xFFFFFFFF, "ffffffff"}};
   for (const Case& c : cases)
-    EXPECT_STREQ(UniqueIdKey(c.id).c_str(), c.key);
+    EXPECT_STREQ(UniqueIDKey(c.id).c_str(), c.key);
 }
 
 // Records of a load share the file's bytes and one block of objects; edits,

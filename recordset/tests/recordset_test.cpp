@@ -175,7 +175,7 @@ TEST_F(RecordsetTest, AddNewUpdateAppendsAndKeepsWhatWasPut) {
   EXPECT_EQ(Field(u"uniqueid"), CVariant::I4(1));
 }
 
-TEST_F(RecordsetTest, WithoutAUniqueIdFieldASecondUpdateOfAnAdditionFails) {
+TEST_F(RecordsetTest, WithoutAUniqueIDFieldASecondUpdateOfAnAdditionFails) {
   Open({{5, 0, 1, "one"}}, "aCount=rName==");
   rs_.AddNew();
   rs_.put_Field(u"Name", CVariant::String(u"a"));

@@ -69,7 +69,7 @@ bool ParseRecord(std::istringstream& fields, ExpectedRecord* record) {
     return false;
   }
   std::uint32_t number = 0;
-  if (!ParseNumber(id, 16, pdb::kMaxUniqueId, &record->uniqueID) ||
+  if (!ParseNumber(id, 16, pdb::kMaxUniqueID, &record->uniqueID) ||
       !ParseNumber(category, 10, pdb::kAttrCategoryMask, &number)) {
     return false;
   }
@@ -240,7 +240,7 @@ Expectation ExpectationOf(const CPdbDatabase& db) {
   e.modified = db.GetModificationDate();
   e.backup = db.GetLastBackupDate();
   e.modnum = db.GetModificationNumber();
-  e.seed = db.GetUniqueIdSeed();
+  e.seed = db.GetUniqueIDSeed();
   e.appInfo = BytesOf(db.GetBlockStream(InfoBlock::kAppInfo));
   e.sortInfo = BytesOf(db.GetBlockStream(InfoBlock::kSortInfo));
   for (std::int32_t i = 0; i < db.GetLiveCount(); ++i)

@@ -135,7 +135,7 @@ void ExpectHolds(const CPdbDatabase& db, const Expectation& want) {
   EXPECT_EQ(db.GetModificationDate(), want.modified) << "modification date";
   EXPECT_EQ(db.GetLastBackupDate(), want.backup) << "backup date";
   EXPECT_EQ(db.GetModificationNumber(), want.modnum) << "modification number";
-  EXPECT_EQ(db.GetUniqueIdSeed(), want.seed) << "unique ID seed";
+  EXPECT_EQ(db.GetUniqueIDSeed(), want.seed) << "unique ID seed";
   EXPECT_EQ(Difference(db.GetBlock(InfoBlock::kAppInfo).GetArray().GetData(), want.appInfo), "")
       << "AppInfo block";
   EXPECT_EQ(Difference(db.GetBlock(InfoBlock::kSortInfo).GetArray().GetData(), want.sortInfo), "")
@@ -300,7 +300,7 @@ class ModelledDatabase {
     db_.Update(nullptr);
     Saved();
     ExpectedRecord record;
-    record.uniqueID = id & pdb::kMaxUniqueId;
+    record.uniqueID = id & pdb::kMaxUniqueID;
     if (record.uniqueID == 0) {
       record.uniqueID = db_.GetLiveRecord(db_.GetLiveCount() - 1)->uniqueID;
       want_.seed = record.uniqueID;  // the seed follows the IDs handed out
