@@ -1,8 +1,10 @@
 // Byte order. Every multi-byte number in a database file and inside records is
-// big-endian; this header is the one place that orders bytes.
+// big-endian, every one in a BMP image little-endian; this header is the one
+// place that orders bytes.
 #ifndef KDDAO_FOUNDATION_BYTE_ORDER_H_
 #define KDDAO_FOUNDATION_BYTE_ORDER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -82,6 +84,29 @@ inline void StoreLittleEndian32(std::uint8_t* p, std::uint32_t v) {
 inline void StoreLittleEndian64(std::uint8_t* p, std::uint64_t v) {
   StoreLittleEndian32(p, static_cast<std::uint32_t>(v));
   StoreLittleEndian32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+// Unsigned numbers of `width` bytes (1 to 4), as the fields of fixed layouts
+// and the raw object's accessors hold them. REQUIRES: 1 <= width <= 4.
+inline std::uint32_t LoadBigEndianN(const std::uint8_t* p, std::size_t width) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < width; ++i)
+    value = (value << 8) | p[i];
+  return value;
+}
+inline void StoreBigEndianN(std::uint8_t* p, std::uint32_t v, std::size_t width) {
+  for (std::size_t i = width; i-- > 0; v >>= 8)
+    p[i] = static_cast<std::uint8_t>(v);
+}
+inline std::uint32_t LoadLittleEndianN(const std::uint8_t* p, std::size_t width) {
+  std::uint32_t value = 0;
+  for (std::size_t i = width; i-- > 0;)
+    value = (value << 8) | p[i];
+  return value;
+}
+inline void StoreLittleEndianN(std::uint8_t* p, std::uint32_t v, std::size_t width) {
+  for (std::size_t i = 0; i < width; ++i, v >>= 8)
+    p[i] = static_cast<std::uint8_t>(v);
 }
 
 // Bit patterns of IEEE 754 values.

@@ -22,13 +22,6 @@ std::string NarrowText(const std::u16string& value) {
   return narrow;
 }
 
-std::uint32_t ReadBigEndian(const std::uint8_t* bytes, std::uint32_t width) {
-  std::uint32_t value = 0;
-  for (std::uint32_t i = 0; i < width; ++i)
-    value = (value << 8) | bytes[i];
-  return value;
-}
-
 }  // namespace
 
 CRawDB::CRawDB() = default;
@@ -272,7 +265,7 @@ void CRawDB::WriteBytes(std::int32_t offset, const void* data, std::uint32_t cou
 
 void CRawDB::WriteUnsigned(std::int32_t offset, std::uint32_t value, std::uint32_t width) {
   std::uint8_t bytes[4];
-  StoreBigEndian32(bytes, value << (8 * (4 - width)));  // the low `width` bytes, first
+  StoreBigEndianN(bytes, value, width);  // the low `width` bytes
   WriteBytes(offset, bytes, width);
 }
 
@@ -297,7 +290,7 @@ HRESULT CRawDB::put_UInt8At(std::int32_t offset, std::int32_t value) {
 
 HRESULT CRawDB::get_Int16At(std::int32_t offset, std::int32_t* value) {
   return PropertyBoundary(value, [&] {
-    return std::int32_t{static_cast<std::int16_t>(ReadBigEndian(ReadBytes(offset, 2), 2))};
+    return std::int32_t{static_cast<std::int16_t>(LoadBigEndian16(ReadBytes(offset, 2)))};
   });
 }
 
@@ -306,8 +299,8 @@ HRESULT CRawDB::put_Int16At(std::int32_t offset, std::int32_t value) {
 }
 
 HRESULT CRawDB::get_UInt16At(std::int32_t offset, std::int32_t* value) {
-  return PropertyBoundary(
-      value, [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 2), 2)); });
+  return PropertyBoundary(value,
+                          [&] { return std::int32_t{LoadBigEndian16(ReadBytes(offset, 2))}; });
 }
 
 HRESULT CRawDB::put_UInt16At(std::int32_t offset, std::int32_t value) {
@@ -316,7 +309,7 @@ HRESULT CRawDB::put_UInt16At(std::int32_t offset, std::int32_t value) {
 
 HRESULT CRawDB::get_Int32At(std::int32_t offset, std::int32_t* value) {
   return PropertyBoundary(
-      value, [&] { return static_cast<std::int32_t>(ReadBigEndian(ReadBytes(offset, 4), 4)); });
+      value, [&] { return static_cast<std::int32_t>(LoadBigEndian32(ReadBytes(offset, 4))); });
 }
 
 HRESULT CRawDB::put_Int32At(std::int32_t offset, std::int32_t value) {

@@ -1,6 +1,8 @@
 // Byte order helpers against golden bytes.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "foundation/byte_order.h"
 
 namespace kd {
@@ -41,6 +43,32 @@ TEST(ByteOrderTest, BigAndLittleEndianGoldenBytes) {
   EXPECT_EQ(b[0], 0x02);
   EXPECT_EQ(BitsOfFloat(1.0f), 0x3F800000u);
   EXPECT_EQ(FloatOfBits(0x3F800000u), 1.0f);
+}
+
+TEST(ByteOrderTest, NarrowFieldsOfEachWidth) {
+  struct Case {
+    std::size_t width;
+    std::uint32_t value;  // stored: its low `width` bytes
+    std::uint8_t big[4];
+    std::uint8_t little[4];
+  } cases[] = {
+      {1, 0xA1B2C3D4, {0xD4}, {0xD4}},
+      {2, 0xA1B2C3D4, {0xC3, 0xD4}, {0xD4, 0xC3}},
+      {3, 0x00010203, {0x01, 0x02, 0x03}, {0x03, 0x02, 0x01}},
+      {4, 0xA1B2C3D4, {0xA1, 0xB2, 0xC3, 0xD4}, {0xD4, 0xC3, 0xB2, 0xA1}},
+  };
+  for (const Case& c : cases) {
+    const std::uint32_t kept = c.width == 4 ? c.value : c.value & ((1u << (8 * c.width)) - 1);
+    std::uint8_t b[5] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    StoreBigEndianN(b, c.value, c.width);
+    EXPECT_EQ(std::memcmp(b, c.big, c.width), 0) << c.width;
+    EXPECT_EQ(b[c.width], 0xEE) << c.width;  // nothing written past the field
+    EXPECT_EQ(LoadBigEndianN(c.big, c.width), kept) << c.width;
+    StoreLittleEndianN(b, c.value, c.width);
+    EXPECT_EQ(std::memcmp(b, c.little, c.width), 0) << c.width;
+    EXPECT_EQ(b[c.width], 0xEE) << c.width;
+    EXPECT_EQ(LoadLittleEndianN(c.little, c.width), kept) << c.width;
+  }
 }
 
 }  // namespace
