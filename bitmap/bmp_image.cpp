@@ -1,101 +1,150 @@
 #include "bitmap/bmp_image.h"
 
+#include <climits>
 #include <cstring>
+#include <type_traits>
 
 #include "foundation/byte_order.h"
 #include "foundation/errors.h"
 
 namespace kd {
 
-namespace {
-constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-}  // namespace
+bool ReadBmpHeader(const std::uint8_t* bytes, std::size_t size, BmpHeader* header) {
+  if (size < kBmpHeadersSize) return false;
+  ForEachBmpField(*header, [bytes](std::size_t offset, std::size_t width, auto& field) {
+    field = static_cast<std::remove_reference_t<decltype(field)>>(
+        LoadLittleEndianN(bytes + offset, width));
+  });
+  return header->type == kBmpType;
+}
 
-bool ParseBmp(const std::vector<std::uint8_t>& bytes, BmpView* view) {
+std::uint8_t BmpChannel(std::uint32_t pixel, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1) == 0)
+    ++shift;
+  return static_cast<std::uint8_t>(((pixel & mask) >> shift) * 255 / (mask >> shift));
+}
+
+BmpFault ReadBmp(const std::vector<std::uint8_t>& bytes, const BmpRules& rules, BmpView* view) {
+  *view = BmpView();
   const std::uint64_t size = bytes.size();
-  if (size < kFileHeaderSize + kInfoHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return false;
-  const std::uint8_t* p = bytes.data();
-  const std::uint32_t bitsOffset = LoadLittleEndian32(p + 10);
-  const std::uint32_t headerSize = LoadLittleEndian32(p + 14);
-  const auto width = static_cast<std::int32_t>(LoadLittleEndian32(p + 18));
-  const auto height = static_cast<std::int32_t>(LoadLittleEndian32(p + 22));
-  const std::uint16_t planes = LoadLittleEndian16(p + 26);
-  const std::uint16_t bitsPerPixel = LoadLittleEndian16(p + 28);
-  const std::uint32_t compression = LoadLittleEndian32(p + 30);
-  const std::uint32_t coloursUsed = LoadLittleEndian32(p + 46);
-  if (headerSize < kInfoHeaderSize ||
-      kFileHeaderSize + static_cast<std::uint64_t>(headerSize) > size || planes != 1 ||
-      compression != 0 || width < 0 || width > 0xFFFF || height == INT32_MIN ||
-      (height < 0 ? -height : height) > 0xFFFF) {
-    return false;
+  const BmpHeader& h = view->header;
+  if (!ReadBmpHeader(bytes.data(), bytes.size(), &view->header)) return BmpFault::kNoFileHeader;
+  if (h.headerSize < kBmpInfoHeaderSize ||
+      kBmpFileHeaderSize + std::uint64_t{h.headerSize} > size) {
+    return BmpFault::kInfoHeader;
   }
-  if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 &&
-      bitsPerPixel != 24 && bitsPerPixel != 32) {
-    return false;
+  if (rules.strict && h.planes != 1) return BmpFault::kPlanes;
+  if (h.width < 0 || h.height == INT32_MIN ||
+      (!rules.emptyAllowed && (h.width == 0 || h.height == 0))) {
+    return BmpFault::kNoPixels;
   }
-  std::uint32_t tableEntries = 0;
+  view->width = static_cast<std::uint32_t>(h.width);
+  view->topDown = h.height < 0;
+  view->height = static_cast<std::uint32_t>(h.height < 0 ? -h.height : h.height);
+  if (view->width > rules.maxSide || view->height > rules.maxSide) return BmpFault::kTooLarge;
+
+  const std::uint16_t bitsPerPixel = h.bitsPerPixel;
+  switch (bitsPerPixel) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+      if (h.compression != kBmpNoCompression) return BmpFault::kCompressed;
+      break;
+    case 16:
+    case 32:
+      if (h.compression == kBmpBitFields && rules.bitFieldsAllowed) {
+        if (kBmpHeadersSize + 3 * 4 > size) return BmpFault::kNoMasks;
+        for (int i = 0; i < 3; ++i)
+          view->masks[i] = LoadLittleEndian32(bytes.data() + kBmpHeadersSize + 4 * i);
+      } else if (h.compression != kBmpNoCompression) {
+        return BmpFault::kCompressed;
+      } else if (bitsPerPixel == 16) {  // 5-5-5
+        view->masks[0] = 0x7C00;
+        view->masks[1] = 0x03E0;
+        view->masks[2] = 0x001F;
+      } else {
+        view->masks[0] = 0xFF0000;
+        view->masks[1] = 0x00FF00;
+        view->masks[2] = 0x0000FF;
+      }
+      break;
+    default:
+      return BmpFault::kBitsPerPixel;
+  }
+
   if (bitsPerPixel <= 8) {
-    tableEntries = coloursUsed != 0 ? coloursUsed : 1u << bitsPerPixel;
-    if (tableEntries > (1u << bitsPerPixel)) return false;
+    const std::uint32_t full = 1u << bitsPerPixel;
+    if (rules.strict && h.coloursUsed > full) return BmpFault::kColourCount;
+    view->tableEntries = h.coloursUsed == 0 || h.coloursUsed > full ? full : h.coloursUsed;
+    const std::uint64_t tableOffset = kBmpFileHeaderSize + std::uint64_t{h.headerSize};
+    if (tableOffset + 4ull * view->tableEntries > size) return BmpFault::kTableCutShort;
+    view->table = bytes.data() + tableOffset;
   }
-  const std::uint64_t tableOffset = kFileHeaderSize + static_cast<std::uint64_t>(headerSize);
-  if (tableOffset + 4ull * tableEntries > size) return false;
-  view->width = static_cast<std::uint32_t>(width);
-  view->height = static_cast<std::uint32_t>(height < 0 ? -height : height);
-  view->topDown = height < 0;
-  view->bitsPerPixel = bitsPerPixel;
-  view->tableEntries = tableEntries;
-  view->table = p + tableOffset;
-  view->stride = (static_cast<std::uint64_t>(view->width) * bitsPerPixel + 31) / 32 * 4;
-  if (static_cast<std::uint64_t>(bitsOffset) + view->stride * view->height > size) return false;
-  view->bits = p + bitsOffset;
-  view->horizontalResolution = static_cast<std::int32_t>(LoadLittleEndian32(p + 38));
-  view->verticalResolution = static_cast<std::int32_t>(LoadLittleEndian32(p + 42));
-  return true;
+  view->stride = BmpStride(view->width, bitsPerPixel);
+  if (std::uint64_t{h.bitsOffset} + view->stride * view->height > size) {
+    return BmpFault::kRowsCutShort;
+  }
+  view->bits = bytes.data() + h.bitsOffset;
+  return BmpFault::kNone;
+}
+
+CBmpWriter::CBmpWriter(const BmpLayout& layout)
+    : bitsOffset_(kBmpHeadersSize + 4ull * layout.tableEntries),
+      stride_(BmpStride(layout.width, layout.bitsPerPixel)) {
+  const std::uint64_t imageSize = stride_ * layout.height;
+  image_.assign(static_cast<std::size_t>(bitsOffset_ + imageSize), 0);
+  BmpHeader h;
+  h.fileSize = static_cast<std::uint32_t>(image_.size());
+  h.bitsOffset = static_cast<std::uint32_t>(bitsOffset_);
+  h.width = static_cast<std::int32_t>(layout.width);
+  h.height = static_cast<std::int32_t>(layout.height);
+  h.bitsPerPixel = layout.bitsPerPixel;
+  h.imageSize = layout.statesImageSize ? static_cast<std::uint32_t>(imageSize) : 0;
+  h.horizontalResolution = layout.horizontalResolution;
+  h.verticalResolution = layout.verticalResolution;
+  h.coloursUsed = layout.coloursUsed;
+  std::uint8_t* out = image_.data();
+  ForEachBmpField(h, [out](std::size_t offset, std::size_t width, auto field) {
+    StoreLittleEndianN(out + offset, static_cast<std::uint32_t>(field), width);
+  });
+}
+
+BmpLayout PictureBitsLayout(std::uint32_t width, std::uint32_t height, std::uint16_t bitsPerPixel) {
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitsPerPixel = bitsPerPixel;
+  layout.tableEntries = bitsPerPixel < 24 ? 1u << bitsPerPixel : 0;
+  layout.coloursUsed = layout.tableEntries;
+  layout.horizontalResolution = 100;
+  layout.verticalResolution = 200;
+  return layout;
 }
 
 std::vector<std::uint8_t> PictureBits(const std::vector<std::uint8_t>& bmp) {
   BmpView view;
-  if (!ParseBmp(bmp, &view)) throw CErrX(kMsgCorruptedBitmap);
-  std::uint16_t bits = view.bitsPerPixel;
-  if (bits == 16) bits = 24;
-  const std::uint32_t tableEntries = bits < 24 ? 1u << bits : 0;
-  const std::uint64_t stride = (static_cast<std::uint64_t>(view.width) * bits + 31) / 32 * 4;
-  const std::uint64_t imageSize = stride * view.height;
-  const std::uint64_t bitsOffset = kFileHeaderSize + kInfoHeaderSize + 4ull * tableEntries;
-  std::vector<std::uint8_t> image(bitsOffset + imageSize, 0);
-  std::uint8_t* p = image.data();
-  p[0] = 'B';
-  p[1] = 'M';
-  StoreLittleEndian32(p + 2, static_cast<std::uint32_t>(image.size()));
-  StoreLittleEndian32(p + 10, static_cast<std::uint32_t>(bitsOffset));
-  StoreLittleEndian32(p + 14, kInfoHeaderSize);
-  StoreLittleEndian32(p + 18, view.width);
-  StoreLittleEndian32(p + 22, view.height);
-  StoreLittleEndian16(p + 26, 1);
-  StoreLittleEndian16(p + 28, bits);
-  StoreLittleEndian32(p + 34, static_cast<std::uint32_t>(imageSize));
-  StoreLittleEndian32(p + 38, 100);
-  StoreLittleEndian32(p + 42, 200);
-  StoreLittleEndian32(p + 46, tableEntries);
-  std::memcpy(p + kFileHeaderSize + kInfoHeaderSize, view.table, 4ull * view.tableEntries);
+  if (ReadBmp(bmp, kPictureBmpRules, &view) != BmpFault::kNone) throw CErrX(kMsgCorruptedBitmap);
+  const std::uint16_t bitsIn = view.header.bitsPerPixel;
+  CBmpWriter image(PictureBitsLayout(view.width, view.height, bitsIn == 16 ? 24 : bitsIn));
+  if (view.tableEntries != 0) std::memcpy(image.Table(), view.table, 4ull * view.tableEntries);
   for (std::uint32_t r = 0; r < view.height; ++r) {
-    const std::uint32_t source = view.topDown ? view.height - 1 - r : r;
-    const std::uint8_t* in = view.bits + source * view.stride;
-    std::uint8_t* out = p + bitsOffset + r * stride;
-    if (view.bitsPerPixel == 16) {  // 5-5-5, widened to 24 bits
+    const std::uint8_t* in = view.Row(view.height - 1 - r);
+    std::uint8_t* out = image.Row(r);
+    if (bitsIn == 16) {  // widened to 24 bits
       for (std::uint32_t c = 0; c < view.width; ++c) {
-        std::uint16_t pixel = LoadLittleEndian16(in + 2 * c);
-        out[3 * c] = static_cast<std::uint8_t>((pixel & 0x1F) * 255 / 31);
-        out[3 * c + 1] = static_cast<std::uint8_t>(((pixel >> 5) & 0x1F) * 255 / 31);
-        out[3 * c + 2] = static_cast<std::uint8_t>(((pixel >> 10) & 0x1F) * 255 / 31);
+        const std::uint16_t pixel = LoadLittleEndian16(in + 2 * c);
+        out[3 * c] = BmpChannel(pixel, view.masks[2]);
+        out[3 * c + 1] = BmpChannel(pixel, view.masks[1]);
+        out[3 * c + 2] = BmpChannel(pixel, view.masks[0]);
       }
     } else {
-      std::memcpy(out, in, view.stride);
+      std::memcpy(out, in, static_cast<std::size_t>(view.stride));
     }
   }
-  return image;
+  return image.Take();
 }
 
 }  // namespace kd

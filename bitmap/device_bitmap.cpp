@@ -2,7 +2,9 @@
 
 #include <climits>
 #include <cstring>
+#include <type_traits>
 
+#include "bitmap/bmp_image.h"
 #include "foundation/byte_order.h"
 #include "foundation/errors.h"
 
@@ -10,44 +12,11 @@ namespace kd {
 
 namespace {
 
-// BMP layout: BITMAPFILEHEADER then BITMAPINFOHEADER, little-endian.
-//
-//   OFFSET  SIZE  FIELD
-//        0     2  type "BM"
-//        2     4  file size
-//        6     4  two reserved words
-//       10     4  offset of the bits
-//       14     4  header size (40)
-//       18     4  width
-//       22     4  height (positive: rows bottom-up)
-//       26     2  planes (1)
-//       28     2  bits per pixel
-//       30     4  compression (0)
-//       34     4  image size
-//       38     4  horizontal resolution
-//       42     4  vertical resolution
-//       46     4  colours used
-//       50     4  important colours
-//       54     *  colour table, then the rows
-constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
-constexpr std::uint32_t kDeviceHeaderSize = 16;
-
 [[noreturn]] void RaiseBitmapError() {
   throw CErr(kBitmapErrorText);
 }
 [[noreturn]] void RaiseConversionError() {
   throw CErr(kMsgBitmapConversionFailed);
-}
-
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  StoreLittleEndian16(p, static_cast<std::uint16_t>(v));
-}
-
-// Bytes of one BMP row of `columns` pixels at `bitsPerPixel`, padded to 4.
-std::uint64_t BmpStride(std::uint64_t columns, std::uint32_t bitsPerPixel) {
-  return (columns * bitsPerPixel + 31) / 32 * 4;
 }
 
 struct DepthFormat {
@@ -128,27 +97,49 @@ int NearestPaletteIndex(const std::uint8_t* colour, const std::uint8_t* table, i
   return bestIndex;
 }
 
-void DeviceBitmapToDib(CMemFile& source, CMemFile& target) {
-  // The signature test is loose: either byte may be the "m".
-  source.SetBigEndian(true);
-  if (source.GetSize() < kDeviceHeaderSize) RaiseBitmapError();
-  std::uint8_t signature[2];
-  source.Read(signature, 2);
-  if (signature[0] != 0x6D && signature[1] != 0x6D) RaiseBitmapError();
-  std::uint16_t width, height, rowBytes, density;
-  std::uint8_t depth, version;
-  std::uint32_t reserved;
-  source >> width >> height >> rowBytes >> depth >> version;
-  if (version != 2) RaiseBitmapError();
-  source >> density >> reserved;
+DeviceBitmapHeader ReadDeviceBitmapHeader(const std::uint8_t* bytes) {
+  DeviceBitmapHeader header;
+  ForEachDeviceBitmapField(header, [bytes](std::size_t offset, std::size_t size, auto& field) {
+    field =
+        static_cast<std::remove_reference_t<decltype(field)>>(LoadBigEndianN(bytes + offset, size));
+  });
+  return header;
+}
 
-  const std::uint32_t columns = static_cast<std::uint32_t>(width) * density / 72;
-  const std::uint32_t rows = static_cast<std::uint32_t>(height) * density / 72;
+std::array<std::uint8_t, kDeviceBitmapHeaderSize> DeviceBitmapHeaderBytes(
+    const DeviceBitmapHeader& header) {
+  std::array<std::uint8_t, kDeviceBitmapHeaderSize> bytes{};
+  ForEachDeviceBitmapField(header, [&bytes](std::size_t offset, std::size_t size, auto field) {
+    StoreBigEndianN(bytes.data() + offset, field, size);
+  });
+  return bytes;
+}
+
+std::int64_t DeviceBitmapLength(const DeviceBitmapHeader& header) {
+  const auto rowBytes = static_cast<std::int16_t>(header.rowBytes);
+  const auto height = static_cast<std::int16_t>(header.height);
+  return std::int64_t{kDeviceBitmapHeaderSize} +
+         std::int64_t{rowBytes} * height * header.density / 72;
+}
+
+void DeviceBitmapToDib(CMemFile& source, CMemFile& target) {
+  if (source.GetSize() < kDeviceBitmapHeaderSize) RaiseBitmapError();
+  std::uint8_t headerBytes[kDeviceBitmapHeaderSize];
+  source.Read(headerBytes, kDeviceBitmapHeaderSize);
+  const DeviceBitmapHeader header = ReadDeviceBitmapHeader(headerBytes);
+  // The signature test is loose: either byte may be the "m".
+  if ((header.signature >> 8) != 0x6D && (header.signature & 0xFF) != 0x6D) RaiseBitmapError();
+  if (header.version != kDeviceBitmapVersion) RaiseBitmapError();
+
+  const std::uint32_t columns = DevicePixelColumns(header);
+  const std::uint32_t rows = DevicePixelRows(header);
+  const std::uint32_t rowBytes = header.rowBytes;
+  const std::uint32_t depth = header.depth;
   const DepthFormat* format = FormatOfDepth(depth);
   if (format == nullptr) RaiseBitmapError();
   // The header must not ask for more than the array holds, and each row must
   // hold the pixels of the row.
-  if (kDeviceHeaderSize + static_cast<std::uint64_t>(rows) * rowBytes > source.GetSize() ||
+  if (kDeviceBitmapHeaderSize + static_cast<std::uint64_t>(rows) * rowBytes > source.GetSize() ||
       static_cast<std::uint64_t>(rowBytes) * 8 < static_cast<std::uint64_t>(columns) * depth) {
     RaiseBitmapError();
   }
@@ -156,53 +147,49 @@ void DeviceBitmapToDib(CMemFile& source, CMemFile& target) {
   // Every image row has the stride that its width implies; what a device row
   // holds beyond it is dropped.
   const std::uint64_t stride = BmpStride(columns, format->bitsPerPixel);
-  if (kHeadersSize + 4ull * format->tableEntries + stride * rows > 0x7FFFFF00u) RaiseBitmapError();
-  target.Seek(kHeadersSize);
-  target.Write(format->table, 4 * format->tableEntries);
-  const std::uint32_t bitsOffset = target.GetPosition();
-
-  std::vector<std::uint8_t> converted(ConvertedRowLength(depth, rowBytes) + stride);
-  const std::uint8_t* bits = source.GetBuffer() + kDeviceHeaderSize;
-  for (std::uint32_t r = rows; r-- > 0;) {
-    std::fill(converted.begin(), converted.end(), 0);
-    ConvertRowToImage(depth, bits + static_cast<std::size_t>(r) * rowBytes, rowBytes,
-                      converted.data());
-    target.Write(converted.data(), static_cast<std::uint32_t>(stride));
+  if (kBmpHeadersSize + 4ull * format->tableEntries + stride * rows > 0x7FFFFF00u) {
+    RaiseBitmapError();
+  }
+  BmpLayout layout;
+  layout.width = columns;
+  layout.height = rows;
+  layout.bitsPerPixel = static_cast<std::uint16_t>(format->bitsPerPixel);
+  layout.tableEntries = format->tableEntries;
+  layout.coloursUsed = format->coloursUsed;
+  layout.statesImageSize = false;
+  layout.horizontalResolution = static_cast<std::int32_t>(header.density * 10u);
+  layout.verticalResolution = layout.horizontalResolution;
+  CBmpWriter image(layout);
+  if (format->tableEntries != 0) {
+    std::memcpy(image.Table(), format->table, 4 * format->tableEntries);
   }
 
-  const std::uint32_t fileSize = target.GetPosition();
-  target.Seek(fileSize);
-  target.Truncate();
-  std::uint8_t headers[kHeadersSize] = {'B', 'M'};
-  StoreLittleEndian32(headers + 2, fileSize);
-  StoreLittleEndian32(headers + 10, bitsOffset);
-  StoreLittleEndian32(headers + 14, kInfoHeaderSize);
-  StoreLittleEndian32(headers + 18, columns);
-  StoreLittleEndian32(headers + 22, rows);
-  Put16(headers + 26, 1);
-  Put16(headers + 28, format->bitsPerPixel);
-  StoreLittleEndian32(headers + 38, density * 10u);
-  StoreLittleEndian32(headers + 42, density * 10u);
-  StoreLittleEndian32(headers + 46, format->coloursUsed);
+  // The last device row is the first stored.
+  std::vector<std::uint8_t> converted(ConvertedRowLength(depth, rowBytes) + stride);
+  const std::uint8_t* bits = source.GetBuffer() + kDeviceBitmapHeaderSize;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    std::fill(converted.begin(), converted.end(), 0);
+    ConvertRowToImage(depth, bits + static_cast<std::size_t>(rows - 1 - r) * rowBytes, rowBytes,
+                      converted.data());
+    std::memcpy(image.Row(r), converted.data(), static_cast<std::size_t>(stride));
+  }
+
+  const std::vector<std::uint8_t> bytes = image.Take();
   target.Seek(0);
-  target.Write(headers, kHeadersSize);
+  target.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  target.Truncate();
   target.Seek(0);
 }
 
 void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
   const std::uint32_t size = source.GetSize();
-  if (size < kHeadersSize) RaiseConversionError();
   const std::uint8_t* image = source.GetBuffer();
-  const std::uint32_t bitsOffset = LoadLittleEndian32(image + 10);
-  const std::uint32_t imageWidth = LoadLittleEndian32(image + 18);
-  const std::uint32_t imageHeight = LoadLittleEndian32(image + 22);
-  const std::uint16_t planes = LoadLittleEndian16(image + 26);
-  const std::uint16_t bitsPerPixel = LoadLittleEndian16(image + 28);
-  const std::uint32_t compression = LoadLittleEndian32(image + 30);
-  const std::uint32_t resolution = LoadLittleEndian32(image + 38);
-  if (image[0] != 'B' || image[1] != 'M' || bitsOffset > 32767 || compression != 0 || planes != 1) {
+  BmpHeader bmp;
+  if (!ReadBmpHeader(image, size, &bmp) || bmp.bitsOffset > 32767 ||
+      bmp.compression != kBmpNoCompression || bmp.planes != 1) {
     RaiseConversionError();
   }
+  const std::uint16_t bitsPerPixel = bmp.bitsPerPixel;
   if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 &&
       bitsPerPixel != 32) {
     RaiseConversionError();  // never an index map beyond 256 entries
@@ -210,9 +197,9 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
 
   // Depth and mode: the colour tables that the decoder writes come back as
   // their own depth, copied; anything else is converted.
-  const std::uint8_t* table = image + kHeadersSize;
+  const std::uint8_t* table = image + kBmpHeadersSize;
   const std::uint32_t tableEntries = bitsPerPixel <= 8 ? 1u << bitsPerPixel : 0;
-  if (kHeadersSize + 4ull * tableEntries > size) RaiseConversionError();
+  if (kBmpHeadersSize + 4ull * tableEntries > size) RaiseConversionError();
   std::uint32_t depth = 8;
   bool copy = false;
   if (bitsPerPixel >= 24) {
@@ -230,26 +217,29 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
     copy = true;
   }
 
-  const std::uint32_t columns = imageWidth & 0xFFFF;
-  const std::uint32_t rows = imageHeight & 0xFFFF;
+  const std::uint32_t columns = static_cast<std::uint32_t>(bmp.width) & 0xFFFF;
+  const std::uint32_t rows = static_cast<std::uint32_t>(bmp.height) & 0xFFFF;
   const std::uint32_t rowBytes = ((columns * depth + 15) / 8) & ~1u;
-  std::uint32_t density = resolution / 10;
+  std::uint32_t density = static_cast<std::uint32_t>(bmp.horizontalResolution) / 10;
   if (density != 72 && density != 108 && density != 144 && density != 216 && density != 288) {
     density = 72;
   }
   const std::uint64_t stride = BmpStride(columns, bitsPerPixel);
-  if (static_cast<std::uint64_t>(bitsOffset) + stride * rows > size) RaiseConversionError();
+  if (static_cast<std::uint64_t>(bmp.bitsOffset) + stride * rows > size) RaiseConversionError();
   if (rowBytes > 0xFFFF ||
-      kDeviceHeaderSize + static_cast<std::uint64_t>(rowBytes) * rows > 0x7FFFFF00u) {
+      kDeviceBitmapHeaderSize + static_cast<std::uint64_t>(rowBytes) * rows > 0x7FFFFF00u) {
     RaiseConversionError();
   }
 
-  target << std::uint8_t{'b'} << std::uint8_t{'m'}
-         << static_cast<std::uint16_t>(columns * 72 / density)
-         << static_cast<std::uint16_t>(rows * 72 / density) << static_cast<std::uint16_t>(rowBytes)
-         << static_cast<std::uint8_t>(depth) << std::uint8_t{2}
-         << static_cast<std::uint16_t>(density) << std::uint32_t{0xFFFFFFFF};
-  target.Seek(kDeviceHeaderSize + rowBytes * rows);  // the rows, zero
+  DeviceBitmapHeader header;
+  header.width = static_cast<std::uint16_t>(columns * 72 / density);
+  header.height = static_cast<std::uint16_t>(rows * 72 / density);
+  header.rowBytes = static_cast<std::uint16_t>(rowBytes);
+  header.depth = static_cast<std::uint8_t>(depth);
+  header.density = static_cast<std::uint16_t>(density);
+  header.reserved = 0xFFFFFFFF;
+  target.Write(DeviceBitmapHeaderBytes(header).data(), kDeviceBitmapHeaderSize);
+  target.Seek(kDeviceBitmapHeaderSize + rowBytes * rows);  // the rows, zero
 
   std::uint8_t map[256] = {};
   if (!copy && bitsPerPixel < 24) {
@@ -261,8 +251,8 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
 
   // The image's first (bottom) row is the device bitmap's last.
   for (std::uint32_t r = 0; r < rows; ++r) {
-    const std::uint8_t* in = image + bitsOffset + r * stride;
-    std::uint8_t* out = target.GetBuffer() + kDeviceHeaderSize + (rows - 1 - r) * rowBytes;
+    const std::uint8_t* in = image + bmp.bitsOffset + r * stride;
+    std::uint8_t* out = target.GetBuffer() + kDeviceBitmapHeaderSize + (rows - 1 - r) * rowBytes;
     if (copy && depth == 2) {
       for (std::uint32_t i = 0; i < rowBytes; ++i) {
         std::uint8_t a = in[2 * i];
@@ -272,16 +262,9 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
       }
     } else if (copy) {
       std::memcpy(out, in, rowBytes);
-    } else if (bitsPerPixel == 1) {
+    } else if (bitsPerPixel <= 8) {
       for (std::uint32_t c = 0; c < columns; ++c)
-        out[c] = map[(in[c / 8] >> (7 - c % 8)) & 1];
-    } else if (bitsPerPixel == 4) {
-      for (std::uint32_t c = 0; c < columns; ++c) {
-        out[c] = map[c % 2 == 0 ? in[c / 2] >> 4 : in[c / 2] & 0x0F];
-      }
-    } else if (bitsPerPixel == 8) {
-      for (std::uint32_t c = 0; c < columns; ++c)
-        out[c] = map[in[c]];
+        out[c] = map[BmpPixelIndex(in, c, bitsPerPixel)];
     } else {
       const std::uint32_t step = bitsPerPixel / 8;
       for (std::uint32_t c = 0; c < rowBytes / 2; ++c) {

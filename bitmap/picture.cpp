@@ -35,7 +35,10 @@ void CPicture::SaveBmp(const std::string& path) const {
 
 std::shared_ptr<CPicture> CPicture::LoadBmp(const std::string& path) {
   std::vector<std::uint8_t> bytes = ReadWholeFile(path.c_str());
-  if (!IsSupportedBmp(bytes)) throw CErr(kMsgBitmapConversionFailed);
+  BmpView view;
+  if (ReadBmp(bytes, kPictureBmpRules, &view) != BmpFault::kNone) {
+    throw CErr(kMsgBitmapConversionFailed);
+  }
   return std::make_shared<CPicture>(std::move(bytes));
 }
 

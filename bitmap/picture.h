@@ -28,7 +28,8 @@ class CPicture : public CAutomationObject {
   // Writes the image as a .bmp file; raises 60002 naming the path on failure.
   void SaveBmp(const std::string& path) const;
   // Reads a .bmp file; raises 60002 naming the path when it cannot be read and
-  // 10027's text when it is not a BMP image.
+  // 10027's text when it is not an image that ReadBmp takes under
+  // kPictureBmpRules.
   static std::shared_ptr<CPicture> LoadBmp(const std::string& path);
 
  private:

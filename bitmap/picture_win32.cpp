@@ -21,15 +21,13 @@
 
 #include "bitmap/bmp_image.h"
 #include "bitmap/picture.h"
-#include "foundation/byte_order.h"
 #include "foundation/errors.h"
 
 namespace kd {
 
 namespace {
 
-constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = sizeof(BITMAPINFOHEADER);  // 40
+static_assert(sizeof(BITMAPINFOHEADER) == kBmpInfoHeaderSize);
 
 // BITMAPINFO with room for the largest colour table.
 struct BitmapInfo {
@@ -142,10 +140,10 @@ class CPictureSelection {
 // Colour table entries the image holds: those its header counts, or for the
 // 2-bit table the whole padded table that sits before the bits.
 std::uint32_t TableEntriesPresent(const BmpView& view) {
-  if (view.bitsPerPixel > 8) return 0;
+  if (view.header.bitsPerPixel > 8) return 0;
   const std::uint64_t room = view.bits > view.table ? (view.bits - view.table) / 4 : 0;
   return static_cast<std::uint32_t>(
-      std::clamp<std::uint64_t>(room, view.tableEntries, 1u << view.bitsPerPixel));
+      std::clamp<std::uint64_t>(room, view.tableEntries, 1u << view.header.bitsPerPixel));
 }
 
 // Bits per pixel of the image read from a bitmap of `planes` x `bits`.
@@ -162,14 +160,25 @@ std::uint16_t ImageBitsPerPixel(WORD planes, WORD bits) {
 
 CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   BmpView view;
-  if (!ParseBmp(bmpImage, &view)) throw CErr(kMsgBitmapConversionFailed);
+  if (ReadBmp(bmpImage, kPictureBmpRules, &view) != BmpFault::kNone) {
+    throw CErr(kMsgBitmapConversionFailed);
+  }
+  const BmpHeader& header = view.header;
   BitmapInfo info{};
-  std::memcpy(&info.header, bmpImage.data() + kFileHeaderSize, kInfoHeaderSize);
-  info.header.biSize = kInfoHeaderSize;
+  info.header.biSize = kBmpInfoHeaderSize;
+  info.header.biWidth = header.width;
+  info.header.biHeight = header.height;
+  info.header.biPlanes = header.planes;
+  info.header.biBitCount = header.bitsPerPixel;
+  info.header.biCompression = header.compression;
+  info.header.biSizeImage = header.imageSize;
+  info.header.biXPelsPerMeter = header.horizontalResolution;
+  info.header.biYPelsPerMeter = header.verticalResolution;
+  info.header.biClrImportant = header.importantColours;
   // The section takes every entry the image holds, so that its table reads
   // back as written (the 2-bit table counts 4 colours of 16 entries).
   info.header.biClrUsed = TableEntriesPresent(view);
-  std::memcpy(info.colours, view.table, 4u * info.header.biClrUsed);
+  if (info.header.biClrUsed != 0) std::memcpy(info.colours, view.table, 4u * info.header.biClrUsed);
 
   CMemoryDC dc;
   if (dc.Get() == nullptr) throw CErr(kMsgBitmapConversionFailed);
@@ -231,38 +240,26 @@ std::vector<std::uint8_t> PictureImage(const CVariant& picture) {
   // that is not selected into a context (unless the caller keeps it in one).
   selection.Restore();
 
-  const std::uint16_t bits = ImageBitsPerPixel(description.bmPlanes, description.bmBitsPixel);
+  // The pixels in the encoder's layout; the request names it.
   const auto width = static_cast<std::uint32_t>(description.bmWidth);
   const auto height = static_cast<std::uint32_t>(description.bmHeight);
-  const std::uint32_t tableEntries = bits < 24 ? 1u << bits : 0;
-  const std::uint64_t imageSize = (static_cast<std::uint64_t>(bits) * width + 31) / 32 * 4 * height;
-  // The header is the caller's request; GetDIBits may rewrite parts of it.
-  BITMAPINFOHEADER header{};
-  header.biSize = kInfoHeaderSize;
-  header.biWidth = static_cast<LONG>(width);
-  header.biHeight = static_cast<LONG>(height);
-  header.biPlanes = 1;
-  header.biBitCount = bits;
-  header.biCompression = BI_RGB;
-  header.biSizeImage = static_cast<DWORD>(imageSize);
-  header.biClrUsed = tableEntries;
-  BitmapInfo info{header, {}};
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(imageSize));
-  if (GetDIBits(dc.Get(), bitmap, 0, height, rows.data(), AsInfo(&info), DIB_RGB_COLORS) == 0) {
+  const BmpLayout layout = PictureBitsLayout(
+      width, height, ImageBitsPerPixel(description.bmPlanes, description.bmBitsPixel));
+  CBmpWriter image(layout);
+  BitmapInfo info{};
+  info.header.biSize = kBmpInfoHeaderSize;
+  info.header.biWidth = static_cast<LONG>(width);
+  info.header.biHeight = static_cast<LONG>(height);
+  info.header.biPlanes = 1;
+  info.header.biBitCount = layout.bitsPerPixel;
+  info.header.biCompression = BI_RGB;
+  info.header.biSizeImage = static_cast<DWORD>(image.Stride() * height);
+  info.header.biClrUsed = layout.tableEntries;
+  if (GetDIBits(dc.Get(), bitmap, 0, height, image.Row(0), AsInfo(&info), DIB_RGB_COLORS) == 0) {
     throw CErrX(kMsgCorruptedBitmap);
   }
-  info.header = header;
-
-  // As a BMP image, then in the encoder's layout (resolution 100 x 200).
-  const std::uint64_t bitsOffset = kFileHeaderSize + kInfoHeaderSize + 4ull * tableEntries;
-  std::vector<std::uint8_t> bmp(static_cast<std::size_t>(bitsOffset + imageSize));
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  StoreLittleEndian32(bmp.data() + 2, static_cast<std::uint32_t>(bmp.size()));
-  StoreLittleEndian32(bmp.data() + 10, static_cast<std::uint32_t>(bitsOffset));
-  std::memcpy(bmp.data() + kFileHeaderSize, &info, kInfoHeaderSize + 4u * tableEntries);
-  std::memcpy(bmp.data() + bitsOffset, rows.data(), rows.size());
-  return PictureBits(bmp);
+  if (layout.tableEntries != 0) std::memcpy(image.Table(), info.colours, 4u * layout.tableEntries);
+  return image.Take();
 }
 
 }  // namespace kd

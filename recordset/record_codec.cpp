@@ -13,9 +13,8 @@
 //   Double        8, IEEE 754
 //   Date          4, Palm time
 //   String        the text in the ANSI code page, then one zero byte
-//   Bitmap        a device bitmap as stored: 16-byte header ("bm", width,
-//                 height, rowBytes, depth, version 2, density, reserved), then
-//                 rowBytes x height x density / 72 bytes of rows
+//   Bitmap        a device bitmap as stored (bitmap/device_bitmap.h): its
+//                 16-byte header, then DeviceBitmapLength - 16 bytes of rows
 //   StreamMemory  "s" "m", a 4-byte length n, n bytes
 //
 // Padding: a running count of one-byte fields (Byte, Boolean); before any
@@ -24,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "bitmap/device_bitmap.h"
 #include "engine/palm_time.h"
 #include "engine/pdb_format.h"
 #include "engine/pdb_record.h"
@@ -37,11 +37,17 @@ namespace kd {
 
 namespace {
 
-constexpr std::size_t kBitmapHeaderSize = 16;
 constexpr std::size_t kMaxEmbeddedArray = 64000;  // longer values are not stored
 constexpr std::uint32_t kMaxEncodedRecord = 65520;
-const std::uint8_t kPlaceholderBitmap[kBitmapHeaderSize] = {0x62, 0x6D, 0, 0,    0, 0, 0, 2,
-                                                            0,    2,    0, 0x48, 0, 0, 0, 0};
+
+// What a Bitmap field stores for a value it cannot: no pixels, rowBytes 2,
+// density 72, depth 0.
+DeviceBitmapHeader PlaceholderBitmap() {
+  DeviceBitmapHeader header;
+  header.rowBytes = 2;
+  header.density = 72;
+  return header;
+}
 
 bool IsOneByteType(DbFieldType type) {
   return type == DbFieldType::kByte || type == DbFieldType::kBoolean;
@@ -107,18 +113,17 @@ CVariant ByteArray(const std::uint8_t* data, std::size_t count) {
 }
 
 CVariant DecodeBitmap(RecordReader& reader) {
-  const std::uint8_t* header = reader.Take(kBitmapHeaderSize);
-  if (header[0] != 'b' || header[1] != 'm') throw CErr(kMsgInvalidBitmapHeader, 0);
-  if (header[9] != 2) throw CErr(kMsgInvalidBitmapHeader, static_cast<int>(header[9]));
-  // Pixel data length: the product first, rowBytes and height signed 16-bit,
-  // density unsigned, the quotient rounded toward zero.
-  auto height = static_cast<std::int16_t>(LoadBigEndian16(header + 4));
-  auto rowBytes = static_cast<std::int16_t>(LoadBigEndian16(header + 6));
-  std::uint16_t density = LoadBigEndian16(header + 10);
-  std::int64_t pixels = std::int64_t{rowBytes} * height * density / 72;
-  if (pixels < 0) throw CErrX(kMsgReadOutsideRecord);  // no bitmap has a negative length
-  reader.Take(static_cast<std::uint64_t>(pixels));     // the rows follow the header
-  return ByteArray(header, kBitmapHeaderSize + static_cast<std::size_t>(pixels));
+  const std::uint8_t* bytes = reader.Take(kDeviceBitmapHeaderSize);
+  const DeviceBitmapHeader header = ReadDeviceBitmapHeader(bytes);
+  if (header.signature != kDeviceBitmapSignature) throw CErr(kMsgInvalidBitmapHeader, 0);
+  if (header.version != kDeviceBitmapVersion) {
+    throw CErr(kMsgInvalidBitmapHeader, static_cast<int>(header.version));
+  }
+  const std::int64_t length = DeviceBitmapLength(header);
+  // No bitmap is shorter than its header.
+  if (length < std::int64_t{kDeviceBitmapHeaderSize}) throw CErrX(kMsgReadOutsideRecord);
+  reader.Take(static_cast<std::uint64_t>(length) - kDeviceBitmapHeaderSize);  // the rows
+  return ByteArray(bytes, static_cast<std::size_t>(length));
 }
 
 CVariant DecodeStream(RecordReader& reader) {
@@ -252,7 +257,7 @@ void EncodeField(DbFieldType type, const CVariant& value, RecordWriter& writer) 
       if (const CSafeArray* array = EmbeddableArray(value)) {
         writer.Bytes(array->GetData().data(), array->GetElementCount());
       } else {
-        writer.Bytes(kPlaceholderBitmap, sizeof kPlaceholderBitmap);
+        writer.Bytes(DeviceBitmapHeaderBytes(PlaceholderBitmap()).data(), kDeviceBitmapHeaderSize);
       }
       return;
     case DbFieldType::kStreamMemory: {
@@ -284,11 +289,9 @@ CVariant BlankValue(DbFieldType type) {
       return CVariant::Date(kPalmEpochAsDate);
     case DbFieldType::kString:
       return CVariant::String(u"");
-    case DbFieldType::kBitmap: {
-      std::uint8_t blank[kBitmapHeaderSize] = {'b', 'm'};
-      blank[9] = 2;  // version; every other number 0
-      return ByteArray(blank, sizeof blank);
-    }
+    case DbFieldType::kBitmap:  // the signature and version; every other number 0
+      return ByteArray(DeviceBitmapHeaderBytes(DeviceBitmapHeader()).data(),
+                       kDeviceBitmapHeaderSize);
     case DbFieldType::kStreamMemory:
       return ByteArray(nullptr, 0);
   }
