@@ -1,6 +1,6 @@
 // Windows coercion: the platform's VariantChangeType with no flags, in the
-// user's locale, across the VARIANT bridge. The portable build reproduces
-// these results step by step (coercion_posix.cpp).
+// user's locale, across the VARIANT bridge. The portable rules
+// (PortableChangeType) are compared with it by the Windows tests.
 #include <windows.h>
 
 #include <oleauto.h>
