@@ -2,24 +2,15 @@
 
 #include <cmath>
 
+#include "foundation/calendar.h"
+
 namespace kd {
 
 std::uint32_t PalmTimeFromSystemTime(const CalendarTime& time) {
-  // Julian day number, with each floor taken before adding.
-  double y = time.year;
-  double m = time.month;
-  if (time.month <= 2) {
-    y -= 1;
-    m += 12;
-  }
-  double a = std::floor(y * 0.01);
-  double b = 2 - a + std::floor(a * 0.25);
-  auto dayNumber = static_cast<std::int64_t>(std::floor((y + 4716) * 365.25) +
-                                             std::floor((m + 1) * 30.6001) + time.day + b - 1525);
-  std::int64_t seconds = dayNumber * 86400 + (time.hour * 60 + time.minute) * 60 + time.second;
-  // 0x6382F000 is -(2416480 x 86400) modulo 2^32, 2416480 being the day number
-  // of 1904-01-01.
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(seconds)) + 0x6382F000u;
+  const std::int64_t days = DayNumberOf({time.year, time.month, time.day}) - kPalmEpochDay;
+  const std::int64_t seconds =
+      days * kSecondsPerDay + (time.hour * 60 + time.minute) * 60 + time.second;
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(seconds));
 }
 
 std::uint32_t PalmTimeNow() {

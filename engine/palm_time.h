@@ -10,8 +10,9 @@
 
 namespace kd {
 
-// Days from 1899-12-30 to 1904-01-01.
-constexpr double kPalmEpochAsDate = 1462.0;
+// Days from 1899-12-30 to 1904-01-01: the day number of the Palm epoch.
+constexpr std::int64_t kPalmEpochDay = 1462;
+constexpr double kPalmEpochAsDate = static_cast<double>(kPalmEpochDay);
 
 // Local calendar time to Palm time (the year, month, day, hour, minute and
 // second; weekday and milliseconds are ignored). Wraps modulo 2^32: 1904-01-01
