@@ -111,7 +111,7 @@ int Info(const InfoOptions& options) {
     info["modificationNumber"] = engine.GetModificationNumber();
     info["type"] = Narrow(engine.GetType());
     info["creator"] = Narrow(engine.GetCreator());
-    info["uniqueIDSeed"] = engine.GetUniqueIdSeed();
+    info["uniqueIDSeed"] = engine.GetUniqueIDSeed();
     info["appInfoSize"] = appInfoSize;
     info["sortInfoSize"] = sortInfoSize;
     info["records"] = engine.GetLiveCount();
@@ -141,7 +141,7 @@ int Info(const InfoOptions& options) {
                             {"Modification number", std::to_string(engine.GetModificationNumber())},
                             {"Type", Narrow(engine.GetType())},
                             {"Creator", Narrow(engine.GetCreator())},
-                            {"Unique ID seed", std::to_string(engine.GetUniqueIdSeed())},
+                            {"Unique ID seed", std::to_string(engine.GetUniqueIDSeed())},
                             {"AppInfo block", std::to_string(appInfoSize) + " bytes"},
                             {"SortInfo block", std::to_string(sortInfoSize) + " bytes"},
                             {"Records", std::to_string(engine.GetLiveCount())},
