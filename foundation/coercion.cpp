@@ -14,6 +14,13 @@ void Raise(HRESULT result) {
   throw CPlatformError(result);
 }
 
+// Scalars, arrays of scalars by value, text, objects, VT_EMPTY and VT_NULL.
+bool IsHeldTarget(VarType target) {
+  const bool array = (target & VT_ARRAY) != 0 && (target & VT_BYREF) == 0;
+  if (VarTypeSize(array ? static_cast<VarType>(target & ~VT_ARRAY) : target) != 0) return true;
+  return target == VT_EMPTY || target == VT_NULL || target == VT_BSTR || target == VT_DISPATCH;
+}
+
 }  // namespace coercion
 
 namespace {
@@ -38,19 +45,6 @@ bool IsVariantType(VarType code) {
   if (base == VT_EMPTY || base == VT_NULL) return !modified;
   if (base <= kLastPlainType || (base >= VT_I1 && base <= kLastIntegerType)) return true;
   return base == kRecordType || (base == kClassIdType && modified);
-}
-
-bool IsScalar(VarType type) {
-  return VarTypeSize(type) != 0;
-}
-
-// Targets whose values a CVariant holds; the other variant types are
-// DISP_E_TYPEMISMATCH.
-bool IsHeldTarget(VarType target) {
-  if ((target & VT_ARRAY) != 0 && (target & VT_BYREF) == 0)
-    return IsScalar(static_cast<VarType>(target & ~VT_ARRAY));
-  return IsScalar(target) || target == VT_EMPTY || target == VT_NULL || target == VT_BSTR ||
-         target == VT_DISPATCH;
 }
 
 // The value a by-reference value refers to.
@@ -119,7 +113,7 @@ CVariant FromNumber(const CVariant& value, VarType target) {
 CVariant PortableChangeType(const CVariant& value, VarType target) {
   const VarType source = value.GetBaseType();
   if (source == target) return value.IsByRef() ? PlainValue(value) : value;
-  if (!IsHeldTarget(target))
+  if (!coercion::IsHeldTarget(target))
     Raise(IsVariantType(target) ? hr::kDispTypeMismatch : hr::kDispBadVarType);
   if (value.IsArray()) return FromArray(value, target);
   if (source == VT_DISPATCH) return FromObject(value, target);

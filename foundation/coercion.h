@@ -23,12 +23,16 @@ CVariant ChangeType(const CVariant& value, VarType target);
 // documented subset of the shapes the platform reads: what they read, they
 // read to the same value or the same failure; other text is refused with
 // DISP_E_TYPEMISMATCH.
-//   numbers  [ws] [sign | "("] [ws] ["$"] [ws] digits with "," in the whole
-//            part, "." and fraction, [e|E [sign] digits] [ws] [sign | ")"]
-//            [ws]; "&H" hexadecimal or "&O" octal whole numbers (32 bits).
-//            Reals: at most 15 significant digits within 1e-10 and 1e10, or
-//            exact in binary; singles and booleans also beyond, where the
-//            single or the truth value does not depend on the last bits.
+//   numbers  [ws] [sign | "("] ["$"] (either order, ws after each) digits,
+//            with "," in the whole part, "." and a fraction, then (not after
+//            "$") [e|E [sign] digits]; [ws] [sign | ")"] [ws]. Or "&H"
+//            hexadecimal or "&O" octal whole numbers of up to 32 bits.
+//            Whole numbers round the value half to even (the platform under
+//            Wine rounds text below 0.1 from its first digit: "0.06" gives 1).
+//            Reals: up to 15 significant digits, the last in a place from
+//            1e-10 to 1e10 or, while the value is exact in binary, up to
+//            1e22; singles and booleans also beyond, where the single or the
+//            truth value does not depend on how the last bits are rounded.
 //   booleans "True" and "False" in any case, "#TRUE#", "#FALSE#", numbers.
 //   dates    M/D/Y (D/M/Y when the first number exceeds 12 and the year has
 //            three or four digits), Y/M/D with a three- or four-digit year,

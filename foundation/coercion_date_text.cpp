@@ -67,13 +67,10 @@ class CTokens {
     return &tokens_[i];
   }
   // A mark at `i`, one of `marks`, with no space before it (unless `spaced`).
-  bool IsMark(std::size_t i, const char16_t* marks, bool spaced = false) const {
+  bool IsMark(std::size_t i, std::u16string_view marks, bool spaced = false) const {
     const Token* token = Get(i, Token::kMark);
-    if (token == nullptr || (token->spaced && !spaced)) return false;
-    for (; *marks != u'\0'; ++marks) {
-      if (token->text[0] == *marks) return true;
-    }
-    return false;
+    return token != nullptr && (spaced || !token->spaced) &&
+           marks.find(token->text[0]) != marks.npos;
   }
   bool IsSpaced(std::size_t i) const { return i < count_ && tokens_[i].spaced; }
 
@@ -82,22 +79,15 @@ class CTokens {
   std::size_t count_ = 0;
 };
 
-// 1 to 12 for a month's name or its first three letters; 0 otherwise.
-std::int32_t MonthOf(const Token* word) {
-  for (std::int32_t i = 0; word != nullptr && i < 12; ++i) {
-    if (EqualsIgnoringCase(word->text, kMonths[i], 3) || EqualsIgnoringCase(word->text, kMonths[i]))
-      return i + 1;
+// 1 to 12 for a month's name or its first three letters (1 to 7 for a
+// weekday's); 0 otherwise.
+template <std::size_t kCount>
+std::int32_t NameIndex(const Token* word, const char* const (&names)[kCount]) {
+  for (std::size_t i = 0; word != nullptr && i < kCount; ++i) {
+    if (EqualsIgnoringCase(word->text, names[i], 3) || EqualsIgnoringCase(word->text, names[i]))
+      return static_cast<std::int32_t>(i + 1);
   }
   return 0;
-}
-
-bool IsWeekday(const Token* word) {
-  for (const char* day : kWeekdays) {
-    if (word != nullptr &&
-        (EqualsIgnoringCase(word->text, day, 3) || EqualsIgnoringCase(word->text, day)))
-      return true;
-  }
-  return false;
 }
 
 // A year of one or two digits is 1950 to 2049.
@@ -147,19 +137,19 @@ bool ReadDate(const CTokens& tokens, std::size_t* i, CivilDate* date) {
     *i = j + 5;
     return true;
   }
-  if (IsWeekday(tokens.Get(j, Token::kWord))) {
+  if (NameIndex(tokens.Get(j, Token::kWord), kWeekdays) != 0) {
     ++j;
     if (tokens.IsMark(j, u",", true)) ++j;
   }
   const Token* month = tokens.Get(j, Token::kWord);
   const Token* day = nullptr;
-  if (MonthOf(month) != 0) {
+  if (NameIndex(month, kMonths) != 0) {
     ++j;
     if (!NameSeparator(tokens, &j) || (day = tokens.Get(j, Token::kNumber, 2)) == nullptr)
       return false;
   } else if ((day = tokens.Get(j, Token::kNumber, 2)) != nullptr) {
     ++j;
-    if (!NameSeparator(tokens, &j) || MonthOf(month = tokens.Get(j, Token::kWord)) == 0)
+    if (!NameSeparator(tokens, &j) || NameIndex(month = tokens.Get(j, Token::kWord), kMonths) == 0)
       return false;
   } else {
     return false;
@@ -167,7 +157,7 @@ bool ReadDate(const CTokens& tokens, std::size_t* i, CivilDate* date) {
   ++j;
   const Token* year = nullptr;
   if (!NameSeparator(tokens, &j) || !IsLongYear(year = tokens.Get(j, Token::kNumber))) return false;
-  *date = {year->value, MonthOf(month), day->value};
+  *date = {year->value, NameIndex(month, kMonths), day->value};
   *i = j + 1;
   return true;
 }

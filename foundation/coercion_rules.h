@@ -1,4 +1,4 @@
-// The pieces of the portable coercion (coercion.cpp dispatches between them):
+// The pieces of the portable coercion, between which coercion.cpp dispatches:
 // numbers and their rounding, number text and date text.
 #ifndef KDDAO_FOUNDATION_COERCION_RULES_H_
 #define KDDAO_FOUNDATION_COERCION_RULES_H_
@@ -16,62 +16,61 @@ namespace coercion {
 // Raises CPlatformError `result` without a description.
 [[noreturn]] void Raise(HRESULT result);
 
+// Targets whose values a CVariant holds (on both builds); any other target is
+// refused before converting.
+bool IsHeldTarget(VarType target);
+
 // ---- numbers and their rounding (coercion_numbers.cpp) ----
 
-// A number as a source of conversions: a whole number (the integer types,
-// booleans and VT_EMPTY) or a real (R4, R8 and dates).
+// A source of VT_EMPTY, an integer type or VT_BOOL (`whole`), or of VT_R4,
+// VT_R8 or VT_DATE (`value`).
 struct Number {
-  VarType type;  // of the source
+  VarType type;
   bool real;
   std::int64_t whole;
   double value;
 };
 
-// REQUIRES: `value` of VT_EMPTY, an integer type, VT_R4, VT_R8, VT_DATE or
-// VT_BOOL.
 Number NumberOf(const CVariant& value);
 // The value `number` was read from.
 CVariant NumberValue(const Number& number);
-// `number` as an integer type, VT_R4, VT_R8, VT_DATE or VT_BOOL. Raises
+// `number` as an integer type, VT_R4, VT_R8, VT_DATE or VT_BOOL;
 // DISP_E_OVERFLOW outside the target's range.
 CVariant ConvertNumber(const Number& number, VarType target);
-// A whole number as an integer type; DISP_E_OVERFLOW outside its range.
+// A whole number as an integer type: checked, or its low bits.
 CVariant IntegerInRange(VarType type, std::int64_t value);
-// The low bits of a whole number in the width of an integer type.
 CVariant IntegerWrapped(VarType type, std::int64_t value);
-// Bits of an integer type.
 int IntegerBits(VarType type);
-// The magnitudes a single takes: past the largest (a little short of where
-// doubles round to an infinite single) the platform overflows, and from text
-// also below the smallest nonzero single.
+// The magnitudes of singles: beyond the largest (a little short of where
+// doubles round to an infinite single) the platform overflows; from text it
+// also overflows below the smallest nonzero single.
 constexpr double kLargestSingle = 3.402823567797336e38;
 constexpr double kSmallestSingle = 1.401298464324817e-45;
-// A real as a single; DISP_E_OVERFLOW past kLargestSingle.
+// A real as a single; DISP_E_OVERFLOW beyond kLargestSingle.
 CVariant SingleOf(double value);
 
 // ---- number text (coercion_number_text.cpp) ----
 
 // Text read as an integer type, VT_R4, VT_R8 or VT_BOOL.
 CVariant NumberFromText(std::u16string_view text, VarType target);
-// A number as text: whole numbers in decimal, singles to 7 and doubles to 15
-// significant digits. REQUIRES: not a date.
+// Whole numbers in decimal, singles to 7 and doubles to 15 significant digits.
 std::u16string NumberText(const Number& number);
 
 // ---- date text (coercion_date_text.cpp) ----
 
-// Text read as a date; DISP_E_TYPEMISMATCH for anything else.
 double DateFromText(std::u16string_view text);
-// A date as text: "M/D/YYYY", "h:MM:SS AM" or both. E_INVALIDARG outside the
-// years 100 to 9999.
+// "M/D/YYYY", "h:MM:SS AM" or both; E_INVALIDARG outside the years 100 to
+// 9999.
 std::u16string DateText(double date);
+
+// ---- reading text ----
 
 // The text up to its first NUL, as the platform reads a string.
 std::u16string_view TextToNul(std::u16string_view text);
-// `text` is `word` (upper case letters), or its first `length` letters, in
-// any case.
+// `text` is `word` (upper case), or its first `length` letters, in any case.
 bool EqualsIgnoringCase(std::u16string_view text, const char* word,
                         std::size_t length = std::u16string_view::npos);
-// A reading position in text.
+
 struct CTextCursor {
   std::u16string_view text;
   std::size_t pos = 0;

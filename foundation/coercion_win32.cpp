@@ -8,6 +8,7 @@
 #include "foundation/variant_win32.h"
 
 #include "foundation/coercion.h"
+#include "foundation/coercion_rules.h"
 #include "foundation/errors.h"
 
 namespace kd {
@@ -28,18 +29,6 @@ class CScopedVariant {
   VARIANT value_;
 };
 
-bool IsScalarType(VarType type) {
-  return VarTypeSize(type) != 0;
-}
-
-// Targets whose results a CVariant can hold.
-bool IsHeldTarget(VarType target) {
-  if ((target & VT_ARRAY) != 0 && (target & VT_BYREF) == 0)
-    return IsScalarType(static_cast<VarType>(target & ~VT_ARRAY));
-  return IsScalarType(target) || target == VT_EMPTY || target == VT_NULL || target == VT_BSTR ||
-         target == VT_DISPATCH;
-}
-
 }  // namespace
 
 // A value of the target type comes back as it is (a by-reference one as its
@@ -50,7 +39,7 @@ CVariant ChangeType(const CVariant& value, VarType target) {
   if (value.GetBaseType() == target) {
     if (!value.IsByRef()) return value;
     if (target == VT_DISPATCH) return CVariant::Object(value.GetObject());
-  } else if (!IsHeldTarget(target)) {
+  } else if (!coercion::IsHeldTarget(target)) {
     CScopedVariant empty;
     CScopedVariant probe;
     const ::HRESULT result = VariantChangeType(probe.Get(), empty.Get(), 0, target);
