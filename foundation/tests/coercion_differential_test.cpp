@@ -5,9 +5,13 @@
 //
 // Agreement: conversions from numbers, booleans, dates and other non-text
 // values agree fully (value bits or HRESULT). Text may be refused by the
-// portable rules (DISP_E_TYPEMISMATCH) where the platform reads it; what both
-// read agrees fully. Text generated in the portable rules' own shapes must
-// agree fully.
+// portable rules (DISP_E_TYPEMISMATCH) where the platform reads it, never the
+// other way round; what both read agrees fully, overflow included. Text
+// generated in the portable rules' own shapes must agree fully.
+//
+// The platform's text rules follow the user locale: under Wine without a
+// locale set (LANG=C.UTF-8) the test programs run in English (United States),
+// LCID 0x0409, which the test checks first.
 //
 // Known differences, not compared:
 //   - text below 0.1 to an integer type: the platform under Wine rounds "0.06"
