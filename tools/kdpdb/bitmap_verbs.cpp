@@ -31,12 +31,12 @@ PictureFormat FormatOf(const std::string& path) {
 
 int Bitmap(const BitmapOptions& options) {
   const PictureFormat format = FormatOf(options.out);
-  const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
+  const std::uint32_t uniqueID = ParseUniqueID(options.uniqueID);
   kd::CDbSchema schema;
   LoadDescription(schema, options.description);
   kd::CVariant value;
   const kd::CDbField* field =
-      &ReadRecordField(schema, options.file, uniqueId, options.field, &value);
+      &ReadRecordField(schema, options.file, uniqueID, options.field, &value);
   if (field->GetType() != kd::DbFieldType::kBitmap) {
     throw ToolError(std::string("'") + field->GetName() + "' is a " + TypeName(field->GetType()) +
                     " field, not a Bitmap field");

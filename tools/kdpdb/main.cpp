@@ -65,7 +65,7 @@ int Run(int argc, char** argv) {
       app.add_subcommand("update", "Change fields of the record with a unique ID");
   updateVerb->add_option("FILE", update.file, "database file")->required();
   updateVerb->add_option("--kdx", update.description, kDescriptionHelp)->required();
-  updateVerb->add_option("--uid", update.uniqueId, "unique ID, decimal or 0x hexadecimal")
+  updateVerb->add_option("--uid", update.uniqueID, "unique ID, decimal or 0x hexadecimal")
       ->required();
   updateVerb->add_option("FIELD=VALUE", update.assignments, "new field values")->required();
   updateVerb->footer(addVerb->get_footer());
@@ -73,7 +73,7 @@ int Run(int argc, char** argv) {
   DeleteOptions remove;
   CLI::App* deleteVerb = app.add_subcommand("delete", "Delete the record with a unique ID");
   deleteVerb->add_option("FILE", remove.file, "database file")->required();
-  deleteVerb->add_option("--uid", remove.uniqueId, "unique ID, decimal or 0x hexadecimal")
+  deleteVerb->add_option("--uid", remove.uniqueID, "unique ID, decimal or 0x hexadecimal")
       ->required();
   deleteVerb
       ->add_option("--mode", remove.mode,
@@ -100,7 +100,7 @@ int Run(int argc, char** argv) {
   CLI::App* getVerb = app.add_subcommand("get", "Print one field of a record, or save its bytes");
   getVerb->add_option("FILE", get.file, "database file")->required();
   getVerb->add_option("--kdx", get.description, kDescriptionHelp)->required();
-  getVerb->add_option("--uid", get.uniqueId, "unique ID, decimal or 0x hexadecimal")->required();
+  getVerb->add_option("--uid", get.uniqueID, "unique ID, decimal or 0x hexadecimal")->required();
   getVerb->add_option("--field", get.field, "field name")->required();
   getVerb->add_option("--out", get.out, "save a Bitmap or StreamMemory value's bytes to a file");
 
@@ -109,7 +109,7 @@ int Run(int argc, char** argv) {
       app.add_subcommand("bitmap", "Save a record's Bitmap field as a .png or .bmp picture");
   bitmapVerb->add_option("FILE", bitmap.file, "database file")->required();
   bitmapVerb->add_option("--kdx", bitmap.description, kDescriptionHelp)->required();
-  bitmapVerb->add_option("--uid", bitmap.uniqueId, "unique ID, decimal or 0x hexadecimal")
+  bitmapVerb->add_option("--uid", bitmap.uniqueID, "unique ID, decimal or 0x hexadecimal")
       ->required();
   bitmapVerb->add_option("--field", bitmap.field, "name of a Bitmap field")->required();
   bitmapVerb->add_option("--out", bitmap.out, "picture file, .png or .bmp")->required();

@@ -276,12 +276,12 @@ int Schema(const SchemaOptions& options) {
 }
 
 int Get(const GetOptions& options) {
-  const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
+  const std::uint32_t uniqueID = ParseUniqueID(options.uniqueID);
   kd::CDbSchema schema;
   LoadDescription(schema, options.description);
   kd::CVariant value;
   const kd::CDbField* field =
-      &ReadRecordField(schema, options.file, uniqueId, options.field, &value);
+      &ReadRecordField(schema, options.file, uniqueID, options.field, &value);
 
   if (options.out.empty()) {
     std::cout << ValueToText(value, 0) << '\n';

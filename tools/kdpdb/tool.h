@@ -52,12 +52,12 @@ struct AddOptions {
 struct UpdateOptions {
   std::string file;
   std::string description;
-  std::string uniqueId;
+  std::string uniqueID;
   std::vector<std::string> assignments;
 };
 struct DeleteOptions {
   std::string file;
-  std::string uniqueId;
+  std::string uniqueID;
   std::string mode = "delete";
 };
 struct BlockOptions {
@@ -70,14 +70,14 @@ struct BlockOptions {
 struct GetOptions {
   std::string file;
   std::string description;
-  std::string uniqueId;
+  std::string uniqueID;
   std::string field;
   std::string out;
 };
 struct BitmapOptions {
   std::string file;
   std::string description;
-  std::string uniqueId;
+  std::string uniqueID;
   std::string field;
   std::string out;
 };
@@ -131,11 +131,11 @@ SystemRole RoleOf(const kd::CDbSchema& schema, const kd::CDbField* field);
 // failure (its description set).
 kd::HRESULT DecodeRecord(kd::CDbSchema& schema, const kd::CPdbRecord& record);
 
-// Opens `file`, decodes the record with `uniqueId` into `schema` and returns
+// Opens `file`, decodes the record with `uniqueID` into `schema` and returns
 // the field named `fieldUtf8` (owned by `schema`), its value in `*value`.
 // Raises ToolError with the library's error.
 const kd::CDbField& ReadRecordField(kd::CDbSchema& schema, const std::string& file,
-                                    std::uint32_t uniqueId, const std::string& fieldUtf8,
+                                    std::uint32_t uniqueID, const std::string& fieldUtf8,
                                     kd::CVariant* value);
 
 // Prints rows as columns separated by two spaces, each as wide as its widest

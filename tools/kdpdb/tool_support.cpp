@@ -62,11 +62,11 @@ kd::HRESULT DecodeRecord(kd::CDbSchema& schema, const kd::CPdbRecord& record) {
 }
 
 const kd::CDbField& ReadRecordField(kd::CDbSchema& schema, const std::string& file,
-                                    std::uint32_t uniqueId, const std::string& fieldUtf8,
+                                    std::uint32_t uniqueID, const std::string& fieldUtf8,
                                     kd::CVariant* value) {
   kd::CRawDB db;
   Check(db.OpenTable(LibraryText(file)));
-  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
+  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueID)));
   Check(DecodeRecord(schema, *db.GetEngine()->GetCurrentRecord()));
   const std::string name = kd::ToAnsi(Utf8ToUtf16(fieldUtf8));
   Check(Guard([&] { *value = schema.GetFieldValue(name.c_str()); }));

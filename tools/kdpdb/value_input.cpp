@@ -167,7 +167,7 @@ std::string CheckDeviceBitmap(const Bytes& bytes) {
   return "";
 }
 
-std::uint32_t ParseUniqueId(const std::string& text) {
+std::uint32_t ParseUniqueID(const std::string& text) {
   std::uint64_t value = 0;
   std::string_view digits = text;
   int base = 10;

@@ -33,7 +33,7 @@ kd::CVariant ParseFieldValue(const std::string& fieldName, kd::DbFieldType type,
 std::string CheckDeviceBitmap(const Bytes& bytes);
 
 // Unique IDs on the command line: decimal, or hexadecimal after "0x".
-std::uint32_t ParseUniqueId(const std::string& text);
+std::uint32_t ParseUniqueID(const std::string& text);
 
 }  // namespace kdpdb
 

@@ -50,7 +50,7 @@ void PutFields(kd::CRecordset& recordset, const std::vector<Assignment>& assignm
     Check(recordset.put_Field(assignment.field, assignment.value));
 }
 
-void PrintCurrentUniqueId(const kd::CRecordset& recordset) {
+void PrintCurrentUniqueID(const kd::CRecordset& recordset) {
   std::cout << recordset.GetEngine()->GetCurrentRecord()->uniqueID << '\n';
 }
 
@@ -81,26 +81,26 @@ int Add(const AddOptions& options) {
   Check(recordset.AddNew());
   PutFields(recordset, assignments);
   Check(recordset.Update());
-  PrintCurrentUniqueId(recordset);
+  PrintCurrentUniqueID(recordset);
   return 0;
 }
 
 int Update(const UpdateOptions& options) {
-  const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
+  const std::uint32_t uniqueID = ParseUniqueID(options.uniqueID);
   kd::CRecordset recordset;
   Check(recordset.OpenTable(LibraryText(options.file), LibraryText(options.description)));
   const std::vector<Assignment> assignments =
       ReadAssignments(*recordset.GetSchema(), options.assignments);
-  Check(recordset.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
+  Check(recordset.LookupUniqueID(static_cast<std::int32_t>(uniqueID)));
   Check(recordset.Edit());
   PutFields(recordset, assignments);
   Check(recordset.Update());
-  PrintCurrentUniqueId(recordset);
+  PrintCurrentUniqueID(recordset);
   return 0;
 }
 
 int Delete(const DeleteOptions& options) {
-  const std::uint32_t uniqueId = ParseUniqueId(options.uniqueId);
+  const std::uint32_t uniqueID = ParseUniqueID(options.uniqueID);
   std::int32_t mode;
   if (options.mode == "delete") {
     mode = kd::kdRecordDelete;
@@ -113,7 +113,7 @@ int Delete(const DeleteOptions& options) {
   }
   kd::CRawDB db;
   Check(db.OpenTable(LibraryText(options.file)));
-  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueId)));
+  Check(db.LookupUniqueID(static_cast<std::int32_t>(uniqueID)));
   Check(db.Delete(mode));
   return 0;
 }

@@ -335,14 +335,14 @@ TEST(Utf8, RoundTripsEveryPlaneAndRefusesMalformedBytes) {
   }
 }
 
-TEST(ParseUniqueId, TakesDecimalAndHexadecimal) {
-  EXPECT_EQ(ParseUniqueId("12"), 12u);
-  EXPECT_EQ(ParseUniqueId("010"), 10u);  // decimal, not octal
-  EXPECT_EQ(ParseUniqueId("0x1F"), 31u);
-  EXPECT_EQ(ParseUniqueId("4294967295"), 4294967295u);
+TEST(ParseUniqueID, TakesDecimalAndHexadecimal) {
+  EXPECT_EQ(ParseUniqueID("12"), 12u);
+  EXPECT_EQ(ParseUniqueID("010"), 10u);  // decimal, not octal
+  EXPECT_EQ(ParseUniqueID("0x1F"), 31u);
+  EXPECT_EQ(ParseUniqueID("4294967295"), 4294967295u);
   for (const char* bad : {"", "-1", "abc", "0x", "1.0", "4294967296", "0x1G"}) {
     SCOPED_TRACE(bad);
-    EXPECT_THROW(ParseUniqueId(bad), ToolError);
+    EXPECT_THROW(ParseUniqueID(bad), ToolError);
   }
 }
 
