@@ -6,19 +6,15 @@
 
 namespace kd {
 
-void CRecordArena::BlockDeleter::operator()(std::uint8_t* block) const {
-  MemFree(block);
-}
-
 std::uint8_t* CRecordArena::NewImage(std::uint32_t size) {
   Clear();
-  image_.reset(static_cast<std::uint8_t*>(MemAlloc(size)));
+  image_ = CWholeBlock(size);
   return image_.get();
 }
 
 void CRecordArena::Reserve(std::uint32_t count) {
-  records_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecord))));
-  items_.reset(static_cast<std::uint8_t*>(MemAlloc(count * sizeof(CPdbRecordPtr))));
+  records_ = CWholeBlock(count * sizeof(CPdbRecord));
+  items_ = CWholeBlock(count * sizeof(CPdbRecordPtr));
 }
 
 CPdbRecord* CRecordArena::NewRecord() {
@@ -44,9 +40,9 @@ void CRecordArena::Clear() {
   for (std::uint32_t i = 0; i < recordCount_; ++i)
     records[i].~CPdbRecord();
   itemCount_ = recordCount_ = 0;
-  items_.reset();
-  records_.reset();
-  image_.reset();
+  items_ = CWholeBlock();
+  records_ = CWholeBlock();
+  image_ = CWholeBlock();
 }
 
 }  // namespace kd

@@ -7,11 +7,13 @@
 #include <memory>
 
 #include "engine/pdb_record.h"
+#include "foundation/memory.h"
 
 namespace kd {
 
 // One block each for the image, the records and the index items, so that a
-// load costs three allocations however many records it holds.
+// load costs three allocations however many records it holds, each made
+// present in one step (MemAllocWhole).
 //
 // Ownership: the arena owns everything it built. Its records and items are
 // marked pooled; their other holders (RecordOwner, the record index) never
@@ -43,14 +45,9 @@ class CRecordArena {
   void Clear();
 
  private:
-  struct BlockDeleter {
-    void operator()(std::uint8_t* block) const;
-  };
-  using Block = std::unique_ptr<std::uint8_t, BlockDeleter>;
-
-  Block image_;
-  Block records_;
-  Block items_;
+  CWholeBlock image_;
+  CWholeBlock records_;
+  CWholeBlock items_;
   std::uint32_t recordCount_ = 0;
   std::uint32_t itemCount_ = 0;
 };

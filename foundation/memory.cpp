@@ -24,4 +24,14 @@ void MemFree(void* block) {
   std::free(block);
 }
 
+void* MemAllocWhole(std::size_t size) {
+  void* block = ShouldFail(FaultPoint::kAllocation) ? nullptr : AllocateWholeBlock(size ? size : 1);
+  if (block == nullptr) throw CErr(kMsgOutOfMemory);
+  return block;
+}
+
+void MemFreeWhole(void* block, std::size_t size) {
+  if (block != nullptr) FreeWholeBlock(block, size ? size : 1);
+}
+
 }  // namespace kd
