@@ -124,9 +124,44 @@ BmpLayout PictureBitsLayout(std::uint32_t width, std::uint32_t height, std::uint
   return layout;
 }
 
+const char* DescribeBmpFault(BmpFault fault) {
+  switch (fault) {
+    case BmpFault::kNone:
+      return "";
+    case BmpFault::kNoFileHeader:
+      return "no image file header (\"BM\")";
+    case BmpFault::kInfoHeader:
+      return "the information header is shorter than 40 bytes or cut short";
+    case BmpFault::kPlanes:
+      return "more than one plane";
+    case BmpFault::kNoPixels:
+      return "no pixels (a width or height of 0)";
+    case BmpFault::kTooLarge:
+      return "a side longer than allowed";
+    case BmpFault::kCompressed:
+      return "compressed rows";
+    case BmpFault::kBitsPerPixel:
+      return "bits per pixel other than 1, 4, 8, 16, 24 or 32";
+    case BmpFault::kNoMasks:
+      return "the colour masks are cut short";
+    case BmpFault::kColourCount:
+      return "more colours used than the bits per pixel allow";
+    case BmpFault::kTableCutShort:
+      return "the colour table is cut short";
+    case BmpFault::kRowsCutShort:
+      return "the rows are cut short";
+  }
+  return "";
+}
+
 std::vector<std::uint8_t> PictureBits(const std::vector<std::uint8_t>& bmp) {
   BmpView view;
-  if (ReadBmp(bmp, kPictureBmpRules, &view) != BmpFault::kNone) throw CErrX(kMsgCorruptedBitmap);
+  const BmpFault fault = ReadBmp(bmp, kPictureBmpRules, &view);
+  if (fault != BmpFault::kNone) {
+    CErrX error(kMsgCorruptedBitmap);
+    error.SetReason("%s", DescribeBmpFault(fault));
+    throw error;
+  }
   const std::uint16_t bitsIn = view.header.bitsPerPixel;
   CBmpWriter image(PictureBitsLayout(view.width, view.height, bitsIn == 16 ? 24 : bitsIn));
   if (view.tableEntries != 0) std::memcpy(image.Table(), view.table, 4ull * view.tableEntries);

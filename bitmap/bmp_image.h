@@ -115,6 +115,9 @@ enum class BmpFault {
   kRowsCutShort,   // rows past the end
 };
 
+// What a fault means, for the reason beside an error ("" for kNone).
+const char* DescribeBmpFault(BmpFault fault);
+
 // An image as ReadBmp finds it; the pointers point into the image's bytes.
 struct BmpView {
   BmpHeader header;

@@ -1,6 +1,7 @@
 #include "bitmap/device_bitmap.h"
 
 #include <climits>
+#include <cstdarg>
 #include <cstring>
 #include <type_traits>
 
@@ -12,11 +13,27 @@ namespace kd {
 
 namespace {
 
-[[noreturn]] void RaiseBitmapError() {
-  throw CErr(kBitmapErrorText);
+// The one way the decoder refuses a device bitmap ("bitmap error.") and the
+// one way the encoder refuses an image (10027), each with what is wrong (a
+// printf format) as the reason.
+[[noreturn]] void RaiseBitmapError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void RaiseBitmapError(const char* format, ...) {
+  CErr error(kBitmapErrorText);
+  std::va_list args;
+  va_start(args, format);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
 }
-[[noreturn]] void RaiseConversionError() {
-  throw CErr(kMsgBitmapConversionFailed);
+[[noreturn]] void RaiseConversionError(const char* format, ...)
+    __attribute__((format(printf, 1, 2)));
+void RaiseConversionError(const char* format, ...) {
+  CErr error(kMsgBitmapConversionFailed);
+  std::va_list args;
+  va_start(args, format);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
 }
 
 struct DepthFormat {
@@ -123,32 +140,44 @@ std::int64_t DeviceBitmapLength(const DeviceBitmapHeader& header) {
 }
 
 void DeviceBitmapToDib(CMemFile& source, CMemFile& target) {
-  if (source.GetSize() < kDeviceBitmapHeaderSize) RaiseBitmapError();
+  if (source.GetSize() < kDeviceBitmapHeaderSize) {
+    RaiseBitmapError("%u bytes, fewer than the %zu of a header", source.GetSize(),
+                     kDeviceBitmapHeaderSize);
+  }
   std::uint8_t headerBytes[kDeviceBitmapHeaderSize];
   source.Read(headerBytes, kDeviceBitmapHeaderSize);
   const DeviceBitmapHeader header = ReadDeviceBitmapHeader(headerBytes);
   // The signature test is loose: either byte may be the "m".
-  if ((header.signature >> 8) != 0x6D && (header.signature & 0xFF) != 0x6D) RaiseBitmapError();
-  if (header.version != kDeviceBitmapVersion) RaiseBitmapError();
+  if ((header.signature >> 8) != 0x6D && (header.signature & 0xFF) != 0x6D) {
+    RaiseBitmapError("signature 0x%04X has no \"m\"", header.signature);
+  }
+  if (header.version != kDeviceBitmapVersion) {
+    RaiseBitmapError("version %u, not %u", header.version, kDeviceBitmapVersion);
+  }
 
   const std::uint32_t columns = DevicePixelColumns(header);
   const std::uint32_t rows = DevicePixelRows(header);
   const std::uint32_t rowBytes = header.rowBytes;
   const std::uint32_t depth = header.depth;
   const DepthFormat* format = FormatOfDepth(depth);
-  if (format == nullptr) RaiseBitmapError();
+  if (format == nullptr) RaiseBitmapError("depth %u is not 1, 2, 4, 8 or 16", depth);
   // The header must not ask for more than the array holds, and each row must
   // hold the pixels of the row.
-  if (kDeviceBitmapHeaderSize + static_cast<std::uint64_t>(rows) * rowBytes > source.GetSize() ||
-      static_cast<std::uint64_t>(rowBytes) * 8 < static_cast<std::uint64_t>(columns) * depth) {
-    RaiseBitmapError();
+  const std::uint64_t needed =
+      kDeviceBitmapHeaderSize + static_cast<std::uint64_t>(rows) * rowBytes;
+  if (needed > source.GetSize()) {
+    RaiseBitmapError("%u rows of %u bytes need %llu bytes, the array holds %u", rows, rowBytes,
+                     static_cast<unsigned long long>(needed), source.GetSize());
+  }
+  if (static_cast<std::uint64_t>(rowBytes) * 8 < static_cast<std::uint64_t>(columns) * depth) {
+    RaiseBitmapError("rows of %u bytes cannot hold %u pixels of %u bits", rowBytes, columns, depth);
   }
 
   // Every image row has the stride that its width implies; what a device row
   // holds beyond it is dropped.
   const std::uint64_t stride = BmpStride(columns, format->bitsPerPixel);
   if (kBmpHeadersSize + 4ull * format->tableEntries + stride * rows > 0x7FFFFF00u) {
-    RaiseBitmapError();
+    RaiseBitmapError("an image of %u x %u pixels is too large", columns, rows);
   }
   BmpLayout layout;
   layout.width = columns;
@@ -185,21 +214,29 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
   const std::uint32_t size = source.GetSize();
   const std::uint8_t* image = source.GetBuffer();
   BmpHeader bmp;
-  if (!ReadBmpHeader(image, size, &bmp) || bmp.bitsOffset > 32767 ||
-      bmp.compression != kBmpNoCompression || bmp.planes != 1) {
-    RaiseConversionError();
+  if (!ReadBmpHeader(image, size, &bmp)) {
+    RaiseConversionError("%u bytes are no image headers (\"BM\" and 54 bytes)", size);
   }
+  if (bmp.bitsOffset > 32767) RaiseConversionError("the pixels begin at %u", bmp.bitsOffset);
+  if (bmp.compression != kBmpNoCompression) {
+    RaiseConversionError("compression %u", bmp.compression);
+  }
+  if (bmp.planes != 1) RaiseConversionError("%u planes", bmp.planes);
   const std::uint16_t bitsPerPixel = bmp.bitsPerPixel;
   if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 &&
       bitsPerPixel != 32) {
-    RaiseConversionError();  // never an index map beyond 256 entries
+    // Never an index map beyond 256 entries.
+    RaiseConversionError("%u bits per pixel, not 1, 4, 8, 24 or 32", bitsPerPixel);
   }
 
   // Depth and mode: the colour tables that the decoder writes come back as
   // their own depth, copied; anything else is converted.
   const std::uint8_t* table = image + kBmpHeadersSize;
   const std::uint32_t tableEntries = bitsPerPixel <= 8 ? 1u << bitsPerPixel : 0;
-  if (kBmpHeadersSize + 4ull * tableEntries > size) RaiseConversionError();
+  if (kBmpHeadersSize + 4ull * tableEntries > size) {
+    RaiseConversionError("the colour table of %u entries ends past the image (%u bytes)",
+                         tableEntries, size);
+  }
   std::uint32_t depth = 8;
   bool copy = false;
   if (bitsPerPixel >= 24) {
@@ -225,10 +262,13 @@ void DibToDeviceBitmap(CMemFile& source, CMemFile& target) {
     density = 72;
   }
   const std::uint64_t stride = BmpStride(columns, bitsPerPixel);
-  if (static_cast<std::uint64_t>(bmp.bitsOffset) + stride * rows > size) RaiseConversionError();
+  if (static_cast<std::uint64_t>(bmp.bitsOffset) + stride * rows > size) {
+    RaiseConversionError("%u rows of %llu bytes from %u end past the image (%u bytes)", rows,
+                         static_cast<unsigned long long>(stride), bmp.bitsOffset, size);
+  }
   if (rowBytes > 0xFFFF ||
       kDeviceBitmapHeaderSize + static_cast<std::uint64_t>(rowBytes) * rows > 0x7FFFFF00u) {
-    RaiseConversionError();
+    RaiseConversionError("a device bitmap of %u x %u pixels is too large", columns, rows);
   }
 
   DeviceBitmapHeader header;

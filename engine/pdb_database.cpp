@@ -1,5 +1,6 @@
 #include "engine/pdb_database.h"
 
+#include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -108,8 +109,19 @@ std::uint32_t CPdbDatabase::GetUniqueIDSeed() const {
 
 // ---- loading ----------------------------------------------------------------
 
-void CPdbDatabase::RaiseUnreadable() const {
-  throw CErr(kMsgCannotAccessFile, path_);
+void CPdbDatabase::RaiseFileError(MessageId message, const char* format, ...) const {
+  std::va_list args;
+  va_start(args, format);
+  if (message == kMsgChainedRecordLists) {
+    CErrX error(kMsgChainedRecordLists);
+    error.SetReasonV(format, args);
+    va_end(args);
+    throw error;
+  }
+  CErr error(kMsgCannotAccessFile, path_);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
 }
 
 void CPdbDatabase::Load() {
@@ -128,7 +140,14 @@ void CPdbDatabase::LoadFromFile() {
   CFile file;
   file.OpenForReading(path_);
   const std::uint32_t fileSize = file.GetSize();
-  if (fileSize > 0x7FFFFFFFu || fileSize < pdb::kHeaderImageSize) RaiseUnreadable();
+  if (fileSize > 0x7FFFFFFFu) {
+    RaiseFileError(kMsgCannotAccessFile, "the file has %u bytes, more than a database can hold",
+                   fileSize);
+  }
+  if (fileSize < pdb::kHeaderImageSize) {
+    RaiseFileError(kMsgCannotAccessFile, "the file has %u bytes, fewer than the %u of a header",
+                   fileSize, pdb::kHeaderImageSize);
+  }
   std::uint8_t* const image = loaded_.NewImage(fileSize);
   file.Read(image, fileSize);
   file.Close();
@@ -139,10 +158,18 @@ void CPdbDatabase::LoadFromFile() {
   std::uint32_t sortInfoId = Header32(pdb::kSortInfoIdOffset);
   if (appInfoId >= fileSize) appInfoId = 0;
   if (sortInfoId >= fileSize) sortInfoId = 0;
-  if (Header32(pdb::kNextRecordListIdOffset) != 0) throw CErrX(kMsgChainedRecordLists);
+  if (Header32(pdb::kNextRecordListIdOffset) != 0) {
+    RaiseFileError(kMsgChainedRecordLists, "the record list goes on in another list (at 0x%08X)",
+                   Header32(pdb::kNextRecordListIdOffset));
+  }
 
   const std::uint32_t listEnd = pdb::kRecordListOffset + count * pdb::kRecordEntrySize;
-  if (listEnd > fileSize) RaiseUnreadable();
+  if (listEnd > fileSize) {
+    RaiseFileError(kMsgCannotAccessFile,
+                   "the record list of %u entries ends at 0x%08X, past the end of the file "
+                   "(size 0x%08X)",
+                   count, listEnd, fileSize);
+  }
   const std::uint8_t* entries = image + pdb::kRecordListOffset;
   auto chunkId = [&](std::uint32_t i) {
     return LoadBigEndian32(entries + i * pdb::kRecordEntrySize + pdb::kEntryLocalChunkIdOffset);
@@ -159,20 +186,46 @@ void CPdbDatabase::LoadFromFile() {
         (entries[i * pdb::kRecordEntrySize + pdb::kEntryAttributesOffset] & pdb::kAttrDelete) != 0;
     std::uint32_t offset = chunkId(i);
     if (offset == 0) continue;
-    if (offset < listEnd || offset > fileSize || offset < previous) RaiseUnreadable();
+    if (offset < listEnd) {
+      RaiseFileError(kMsgCannotAccessFile,
+                     "record %u: offset 0x%08X lies inside the header or the record list "
+                     "(which end at 0x%08X)",
+                     i, offset, listEnd);
+    }
+    if (offset > fileSize) {
+      RaiseFileError(kMsgCannotAccessFile,
+                     "record %u: offset 0x%08X lies past the end of the file (size 0x%08X)", i,
+                     offset, fileSize);
+    }
+    if (offset < previous) {
+      RaiseFileError(kMsgCannotAccessFile,
+                     "record %u: offset 0x%08X comes before the previous record's (0x%08X)", i,
+                     offset, previous);
+    }
     if (previous == 0) firstData = offset;
     previous = offset;
   }
   struct Region {
+    const char* name;
     std::uint32_t start;
     std::uint32_t end;
     CMemFile* stream;
-  } blocks[] = {{appInfoId, sortInfoId != 0 ? sortInfoId : firstData, &appInfo_},
-                {sortInfoId, firstData, &sortInfo_}};
+  } blocks[] = {{"AppInfo", appInfoId, sortInfoId != 0 ? sortInfoId : firstData, &appInfo_},
+                {"SortInfo", sortInfoId, firstData, &sortInfo_}};
   for (const Region& block : blocks) {
     block.stream->Reset();
     if (block.start == 0) continue;
-    if (block.start < listEnd || block.end < block.start) RaiseUnreadable();
+    if (block.start < listEnd) {
+      RaiseFileError(kMsgCannotAccessFile,
+                     "the %s block at 0x%08X lies inside the header or the record list "
+                     "(which end at 0x%08X)",
+                     block.name, block.start, listEnd);
+    }
+    if (block.end < block.start) {
+      RaiseFileError(kMsgCannotAccessFile,
+                     "the %s block at 0x%08X begins after what follows it (at 0x%08X)", block.name,
+                     block.start, block.end);
+    }
     block.stream->Assign(image + block.start, block.end - block.start);
   }
 
@@ -229,7 +282,7 @@ void CPdbDatabase::Save() {
 
 void CPdbDatabase::SaveToFile() {
   const std::string target = ResolveSaveTarget(path_);
-  if (!MayReplace(target)) RaiseUnreadable();
+  if (!MayReplace(target)) RaiseFileError(kMsgCannotAccessFile, "the file is read-only");
 
   const std::int32_t liveCount = liveRecords_.GetCount();
   const std::int32_t count = liveCount + deletedRecords_.GetCount();
@@ -258,7 +311,11 @@ void CPdbDatabase::SaveToFile() {
     StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, record->uniqueID & pdb::kMaxUniqueID);
     if (!record->deleted) running += record->Size();
   }
-  if (running > 0xFFFFFFFFu) RaiseUnreadable();  // offsets have 32 bits
+  if (running > 0xFFFFFFFFu) {
+    RaiseFileError(kMsgCannotAccessFile,
+                   "the database would take %llu bytes, more than offsets of 32 bits reach",
+                   static_cast<unsigned long long>(running));
+  }
 
   // The image goes to a new file beside the target, which then replaces the
   // target in one step: a failure at any point leaves the old file as it was.
@@ -272,14 +329,20 @@ void CPdbDatabase::SaveToFile() {
     writer.Flush();
     temporary.Flush();
     temporary.Close();
-    if (!CopyPermissionBits(target, temporaryPath) ||
-        !ReplaceFileAtomically(temporaryPath, target)) {
-      RaiseUnreadable();
-    }
   } catch (const CErr&) {
     temporary.Close();
     RemoveFileQuietly(temporaryPath);
-    RaiseUnreadable();  // names the database, not the temporary file
+    // Names the database, not the temporary file.
+    RaiseFileError(kMsgCannotAccessFile, "cannot write %s", temporaryPath.c_str());
+  }
+  if (!CopyPermissionBits(target, temporaryPath)) {
+    RemoveFileQuietly(temporaryPath);
+    RaiseFileError(kMsgCannotAccessFile, "cannot give %s the file's permissions",
+                   temporaryPath.c_str());
+  }
+  if (!ReplaceFileAtomically(temporaryPath, target)) {
+    RemoveFileQuietly(temporaryPath);
+    RaiseFileError(kMsgCannotAccessFile, "cannot replace the file with %s", temporaryPath.c_str());
   }
 }
 

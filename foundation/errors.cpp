@@ -1,5 +1,6 @@
 #include "foundation/errors.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "foundation/codepage.h"
@@ -91,6 +92,17 @@ void CErr::Format(std::int32_t id, const MessageArg* args, std::size_t argCount)
   FormatMessageText(text_, sizeof text_, format, args, argCount);
 }
 
+void CErr::SetReason(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  SetReasonV(format, args);
+  va_end(args);
+}
+
+void CErr::SetReasonV(const char* format, std::va_list args) {
+  if (std::vsnprintf(reason_, sizeof reason_, format, args) < 0) reason_[0] = '\0';
+}
+
 CErrX::CErrX(MessageId code) : code_(code) {
   Format(code, nullptr, 0);
 }
@@ -98,6 +110,7 @@ CErrX::CErrX(MessageId code) : code_(code) {
 CErrX::CErrX(const CErr& textError) : code_(kMsgGenericError) {
   const MessageArg args[] = {MessageArg(textError.GetText())};
   Format(kMsgGenericError, args, 1);
+  if (textError.GetReason()[0] != '\0') SetReason("%s", textError.GetReason());
 }
 
 CErrX::CErrX(const CPlatformError& platformError) : code_(kMsgGenericOleError) {
@@ -124,11 +137,20 @@ CPlatformError::CPlatformError(HRESULT result, const char16_t* description)
   description_[length] = u'\0';
 }
 
+namespace {
+thread_local char t_reason[kErrorTextCapacity];
+}  // namespace
+
 HRESULT ReportError(const CErrX& error) {
   char16_t description[kDescriptionCapacity];
   ToWideInto(error.GetText(), description, kDescriptionCapacity);
   SetErrorDescription(description);
+  CopyTruncated(t_reason, sizeof t_reason, error.GetReason());
   return ResultFromMessage(error.GetCode());
+}
+
+std::string GetErrorReason() {
+  return t_reason;
 }
 
 }  // namespace kd

@@ -15,6 +15,7 @@
 #ifndef KDDAO_FOUNDATION_ERRORS_H_
 #define KDDAO_FOUNDATION_ERRORS_H_
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -67,12 +68,21 @@ class CErr {
   // The message text.
   const char* GetText() const { return text_; }
 
+  // Which rule refused an input and where ("" for an error without one), kept
+  // beside the text, which stays what callers of the objects get. Set by the
+  // one raising function of each reader of files, descriptions and bitmaps.
+  const char* GetReason() const { return reason_; }
+  // Sets the reason, printf-style (truncated to 511 characters).
+  void SetReason(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void SetReasonV(const char* format, std::va_list args);
+
  protected:
   CErr() { text_[0] = '\0'; }
   void Format(std::int32_t id, const MessageArg* args, std::size_t argCount);
 
  private:
   char text_[kErrorTextCapacity];
+  char reason_[kErrorTextCapacity] = "";
 };
 
 class CPlatformError;
@@ -111,9 +121,14 @@ class CPlatformError {
   char16_t description_[kDescriptionCapacity];
 };
 
-// Installs the error's text as the calling thread's error description and
-// returns 0x80040000 | its code.
+// Installs the error's text as the calling thread's error description, and its
+// reason as the thread's error reason, and returns 0x80040000 | its code.
 HRESULT ReportError(const CErrX& error);
+
+// The reason beside the last error reported on this thread ("" when it had
+// none, or before any): for C++ callers and tools, which show it under the
+// description. Reading it does not remove it.
+std::string GetErrorReason();
 
 // The HRESULT that reports message `code`.
 constexpr HRESULT ResultFromMessage(std::int32_t code) {

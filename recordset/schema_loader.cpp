@@ -1,5 +1,8 @@
 // Loading a table description: the tagged description file (".kdx") and the
 // compact table digest.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,8 +28,21 @@ using FieldList = std::vector<std::unique_ptr<CDbField>>;
 // after that ">", and the character there is consumed; otherwise the entry ends
 // at the next "<", which is consumed.
 
-[[noreturn]] void RaiseInvalidFile() {
-  throw CErr(kMsgInvalidKdxFile);
+// The one way the description reader refuses a file: 10001, with the line of
+// `at` in `text` and what is wrong there (a printf format) as the reason.
+[[noreturn]] void RaiseInvalidFile(const std::string& text, std::size_t at, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void RaiseInvalidFile(const std::string& text, std::size_t at, const char* format, ...) {
+  const std::size_t line =
+      1 + std::count(text.begin(), text.begin() + std::min(at, text.size()), '\n');
+  char what[kErrorTextCapacity];
+  std::va_list args;
+  va_start(args, format);
+  std::vsnprintf(what, sizeof what, format, args);
+  va_end(args);
+  CErr error(kMsgInvalidKdxFile);
+  error.SetReason("line %zu: %s", line, what);
+  throw error;
 }
 
 // The file's bytes as 8-bit text. A UTF-16 file (either byte-order mark) keeps
@@ -55,25 +71,41 @@ void ParseDescriptionFile(const std::string& path, FieldList& fields) {
     if (name == npos) return;
     std::size_t nameStart = name + 6;
     std::size_t nameEnd = text.find('<', nameStart);
-    if (nameEnd == npos) RaiseInvalidFile();
+    if (nameEnd == npos) RaiseInvalidFile(text, name, "the field name after <name> has no end");
+    const std::string fieldName = text.substr(nameStart, nameEnd - nameStart);
     std::size_t type = text.find("<type>", nameEnd + 1);
-    if (type == npos) RaiseInvalidFile();
+    if (type == npos) {
+      RaiseInvalidFile(text, name, "field \"%s\" has no <type>", fieldName.c_str());
+    }
     std::size_t typeStart = type + 6;
     std::size_t typeEnd = text.find('<', typeStart);
-    if (typeEnd == npos) RaiseInvalidFile();
+    if (typeEnd == npos) {
+      RaiseInvalidFile(text, type, "the type of field \"%s\" has no end", fieldName.c_str());
+    }
     std::size_t synchro = text.find("<synchro", typeEnd + 1);
-    if (synchro == npos) RaiseInvalidFile();
+    if (synchro == npos) {
+      RaiseInvalidFile(text, type, "field \"%s\" has no <synchro> tag", fieldName.c_str());
+    }
     std::size_t end;
     if (synchro + 9 < text.size() && text[synchro + 9] == '>') {
       end = synchro + 10;
     } else {
       end = text.find('<', synchro + 9);
-      if (end == npos) RaiseInvalidFile();
+      if (end == npos) {
+        RaiseInvalidFile(text, synchro, "the <synchro> tag of field \"%s\" has no end",
+                         fieldName.c_str());
+      }
     }
-    std::string fieldName = text.substr(nameStart, nameEnd - nameStart);
-    const DbFieldTypeInfo* info =
-        FindFieldTypeByKeyword(text.substr(typeStart, typeEnd - typeStart));
-    if (info == nullptr || fieldName.size() > kMaxFieldNameLength) RaiseInvalidFile();
+    const std::string typeName = text.substr(typeStart, typeEnd - typeStart);
+    const DbFieldTypeInfo* info = FindFieldTypeByKeyword(typeName);
+    if (info == nullptr) {
+      RaiseInvalidFile(text, type, "field \"%s\" has the unknown type \"%s\"", fieldName.c_str(),
+                       typeName.c_str());
+    }
+    if (fieldName.size() > kMaxFieldNameLength) {
+      RaiseInvalidFile(text, name, "field name \"%s\" is longer than %zu characters",
+                       fieldName.c_str(), kMaxFieldNameLength);
+    }
     fields.push_back(std::make_unique<CDbField>(fieldName, info->type));
     if (end >= text.size()) return;
     pos = end + 1;
@@ -92,8 +124,22 @@ constexpr char kDigestAlphabet[] =
     "abcdefghijklmnopqrstuvwxyz0123456789_=ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 constexpr int kMaxTreeNodes = 128;
 
-// Raised inside the digest decoder; LoadSchema reports it as 10032.
-struct InvalidDigest {};
+// Raised inside the digest decoder, with what is wrong; LoadSchema reports it
+// as 10032 with that reason.
+struct InvalidDigest {
+  char reason[160];
+};
+
+// The one way the digest decoder refuses a digest.
+[[noreturn]] void RaiseInvalidDigest(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void RaiseInvalidDigest(const char* format, ...) {
+  InvalidDigest invalid;
+  std::va_list args;
+  va_start(args, format);
+  std::vsnprintf(invalid.reason, sizeof invalid.reason, format, args);
+  va_end(args);
+  throw invalid;
+}
 
 class DigestBitReader {
  public:
@@ -103,9 +149,12 @@ class DigestBitReader {
       value = -1;
     for (int i = 0; i < 64; ++i)
       reverse[static_cast<unsigned char>(kDigestAlphabet[i])] = i;
-    for (char c : digest) {
-      int value = reverse[static_cast<unsigned char>(c)];
-      if (value < 0) throw InvalidDigest();
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+      int value = reverse[static_cast<unsigned char>(digest[i])];
+      if (value < 0) {
+        RaiseInvalidDigest("character %zu (code %u) is not a digest character", i + 1,
+                           static_cast<unsigned>(static_cast<unsigned char>(digest[i])));
+      }
       values_.push_back(static_cast<std::uint8_t>(value));
     }
   }
@@ -114,7 +163,9 @@ class DigestBitReader {
   int Read(int count) {
     int result = 0;
     for (int i = 0; i < count; ++i) {
-      if (bit_ >= values_.size() * 6) throw InvalidDigest();
+      if (bit_ >= values_.size() * 6) {
+        RaiseInvalidDigest("the digest ends before its text does (after %zu bits)", bit_);
+      }
       int value = values_[bit_ / 6];
       result = (result << 1) | ((value >> (5 - bit_ % 6)) & 1);
       ++bit_;
@@ -137,7 +188,7 @@ class CodeTree {
  public:
   explicit CodeTree(DigestBitReader& bits) {
     ReadNode(bits);
-    if (nodes_[0].IsLeaf()) throw InvalidDigest();  // nothing to walk
+    if (nodes_[0].IsLeaf()) RaiseInvalidDigest("its code tree is a single leaf");
   }
 
   // Decodes symbols until two "=" in a row have been appended.
@@ -156,7 +207,9 @@ class CodeTree {
 
  private:
   int ReadNode(DigestBitReader& bits) {
-    if (static_cast<int>(nodes_.size()) >= kMaxTreeNodes) throw InvalidDigest();
+    if (static_cast<int>(nodes_.size()) >= kMaxTreeNodes) {
+      RaiseInvalidDigest("its code tree has more than %d nodes", kMaxTreeNodes);
+    }
     int index = static_cast<int>(nodes_.size());
     nodes_.emplace_back();
     if (bits.Read(1) == 1) {
@@ -205,11 +258,16 @@ void ParseDigest(const std::string& digest, FieldList& fields) {
     }
     if (!known) {
       const DbFieldTypeInfo* info = FindFieldTypeByDigestLetter(token[0]);
-      if (info == nullptr) throw InvalidDigest();
+      if (info == nullptr) {
+        RaiseInvalidDigest("token \"%s\" begins with no type letter", token.c_str());
+      }
       name = token.substr(1);
       type = info->type;
     }
-    if (name.size() > kMaxFieldNameLength) throw InvalidDigest();
+    if (name.size() > kMaxFieldNameLength) {
+      RaiseInvalidDigest("field name \"%s\" is longer than %zu characters", name.c_str(),
+                         kMaxFieldNameLength);
+    }
     fields.push_back(std::make_unique<CDbField>(name, type));
   }
 }
@@ -228,8 +286,10 @@ void LoadSchema(CDbSchema& schema, const std::string& description) {
     } else {
       try {
         ParseDigest(description, fields);
-      } catch (const InvalidDigest&) {
-        throw CErr(kMsgInvalidTableDigest);
+      } catch (const InvalidDigest& invalid) {
+        CErr error(kMsgInvalidTableDigest);
+        error.SetReason("%s", invalid.reason);
+        throw error;
       }
     }
   } catch (CErr error) {  // by value: every failure goes on as a text error
