@@ -16,7 +16,7 @@ namespace {
 // The one way the decoder refuses a device bitmap ("bitmap error.") and the
 // one way the encoder refuses an image (10027), each with what is wrong (a
 // printf format) as the reason.
-[[noreturn]] void RaiseBitmapError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void RaiseBitmapError(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
 void RaiseBitmapError(const char* format, ...) {
   CErr error(kBitmapErrorText);
   std::va_list args;
@@ -25,8 +25,7 @@ void RaiseBitmapError(const char* format, ...) {
   va_end(args);
   throw error;
 }
-[[noreturn]] void RaiseConversionError(const char* format, ...)
-    __attribute__((format(printf, 1, 2)));
+[[noreturn]] void RaiseConversionError(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
 void RaiseConversionError(const char* format, ...) {
   CErr error(kMsgBitmapConversionFailed);
   std::va_list args;

@@ -4,7 +4,9 @@ if(WIN32)
   enable_language(RC)
   # Binaries must run on a bare Windows (or Wine) without the mingw runtime DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)
-  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
+  # __USE_MINGW_ANSI_STDIO: the printf family with the C99 conversions (%zu, %llu).
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601
+                          __USE_MINGW_ANSI_STDIO=1)
 endif()
 
 if(KD_SANITIZE)

@@ -19,6 +19,7 @@
 #include "engine/record_arena.h"
 #include "engine/record_encoder.h"
 #include "foundation/containers.h"
+#include "foundation/errors.h"
 #include "foundation/messages.h"
 #include "foundation/stream.h"
 #include "foundation/variant.h"
@@ -148,7 +149,7 @@ class CPdbDatabase {
   // naming the path (a text error), or for `message` 10020 the coded
   // chained-list error, with the reason (a printf format) beside it.
   [[noreturn]] void RaiseFileError(MessageId message, const char* format, ...) const
-      __attribute__((format(printf, 3, 4)));
+      KD_PRINTF_FORMAT(3, 4);
 
   std::uint16_t Header16(std::uint32_t offset) const;
   std::uint32_t Header32(std::uint32_t offset) const;

@@ -25,6 +25,14 @@
 #include "foundation/hresult.h"
 #include "foundation/messages.h"
 
+// printf-style argument checks, for formats with the C99 conversions (%zu,
+// %llu), which the Windows build's printf family provides too.
+#ifdef __MINGW_PRINTF_FORMAT
+#define KD_PRINTF_FORMAT(f, a) __attribute__((format(__MINGW_PRINTF_FORMAT, f, a)))
+#else
+#define KD_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#endif
+
 namespace kd {
 
 // Longest error text kept, terminator included; longer texts are truncated.
@@ -73,7 +81,7 @@ class CErr {
   // one raising function of each reader of files, descriptions and bitmaps.
   const char* GetReason() const { return reason_; }
   // Sets the reason, printf-style (truncated to 511 characters).
-  void SetReason(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void SetReason(const char* format, ...) KD_PRINTF_FORMAT(2, 3);
   void SetReasonV(const char* format, std::va_list args);
 
  protected:

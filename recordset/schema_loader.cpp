@@ -31,7 +31,7 @@ using FieldList = std::vector<std::unique_ptr<CDbField>>;
 // The one way the description reader refuses a file: 10001, with the line of
 // `at` in `text` and what is wrong there (a printf format) as the reason.
 [[noreturn]] void RaiseInvalidFile(const std::string& text, std::size_t at, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    KD_PRINTF_FORMAT(3, 4);
 void RaiseInvalidFile(const std::string& text, std::size_t at, const char* format, ...) {
   const std::size_t line =
       1 + std::count(text.begin(), text.begin() + std::min(at, text.size()), '\n');
@@ -131,7 +131,7 @@ struct InvalidDigest {
 };
 
 // The one way the digest decoder refuses a digest.
-[[noreturn]] void RaiseInvalidDigest(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void RaiseInvalidDigest(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
 void RaiseInvalidDigest(const char* format, ...) {
   InvalidDigest invalid;
   std::va_list args;
