@@ -1,6 +1,5 @@
 #include "bench/bench_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
@@ -17,7 +16,7 @@
 #include <stdexcept>
 
 #include "engine/pdb_format.h"
-#include "foundation/byte_order.h"
+#include "testing/pdb_image.h"
 
 namespace kd::bench {
 
@@ -60,31 +59,19 @@ std::vector<std::uint8_t> BuildFixtureImage(std::uint32_t count, std::uint32_t s
   if (count > static_cast<std::uint32_t>(pdb::kMaxRecords) || size >= pdb::kRecordSizeLimit) {
     throw std::invalid_argument("fixture too large for the file format");
   }
-  const std::uint32_t dataStart = FixtureDataOffset(count, size, 0);
-  std::vector<std::uint8_t> image(std::max<std::size_t>(
-      pdb::kHeaderImageSize, dataStart + static_cast<std::size_t>(count) * size));
-  std::uint8_t* header = image.data();
-  static const char kName[] = "BenchData";
-  std::memcpy(header + pdb::kNameOffset, kName, sizeof kName);
-  StoreBigEndian16(header + pdb::kVersionOffset, 1);
+  testing::PdbImage image;
+  image.name = "BenchData";
+  image.type = "DATA";
+  image.creator = "KdBn";
   // Fixed dates (Palm time, seconds since 1904) keep the image reproducible.
-  StoreBigEndian32(header + pdb::kCreationDateOffset, 0xE0000000u);
-  StoreBigEndian32(header + pdb::kModificationDateOffset, 0xE0000000u);
-  StoreBigEndian32(header + pdb::kLastBackupDateOffset, 0xE0000000u);
-  std::memcpy(header + pdb::kTypeOffset, "DATA", pdb::kTypeLength);
-  std::memcpy(header + pdb::kCreatorOffset, "KdBn", pdb::kTypeLength);
-  StoreBigEndian32(header + pdb::kUniqueIDSeedOffset, count);
-  StoreBigEndian16(header + pdb::kNumRecordsOffset, static_cast<std::uint16_t>(count));
+  image.creationDate = image.modificationDate = image.lastBackupDate = 0xE0000000u;
+  image.modificationNumber = 0;
+  image.uniqueIDSeed = count;
+  image.records.reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint8_t* entry = header + pdb::kRecordListOffset + i * pdb::kRecordEntrySize;
-    const std::uint32_t offset = dataStart + i * size;
-    StoreBigEndian32(entry + pdb::kEntryLocalChunkIdOffset, offset);
-    entry[pdb::kEntryAttributesOffset] = 0;
-    StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, i + 1);
-    std::vector<std::uint8_t> data = FixtureRecordBytes(seed, i, size);
-    std::copy(data.begin(), data.end(), image.begin() + offset);
+    image.records.push_back({i + 1, 0, FixtureRecordBytes(seed, i, size)});
   }
-  return image;
+  return image.Build();
 }
 
 // ---- timing -------------------------------------------------------------------
@@ -100,26 +87,6 @@ Summary Summarize(std::vector<double> samples) {
 }
 
 // ---- files --------------------------------------------------------------------
-
-ScratchDir::ScratchDir(const std::string& parent) {
-  std::string pattern = parent + "/kd-engine-bench.XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) == nullptr) Fail("cannot create a directory in", parent);
-  path_ = buffer.data();
-}
-
-ScratchDir::~ScratchDir() {
-  if (DIR* dir = ::opendir(path_.c_str())) {
-    while (const dirent* entry = ::readdir(dir)) {
-      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-        ::unlink(File(entry->d_name).c_str());
-      }
-    }
-    ::closedir(dir);
-  }
-  ::rmdir(path_.c_str());
-}
 
 FileBytes ReadWholeFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

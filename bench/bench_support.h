@@ -1,7 +1,7 @@
-// Support for the benchmark programs: the fixture database image, timing
-// summaries, the floors (plain file reads and writes the engine is compared
-// with), a scratch directory, and reading the process's memory counters.
-// Linux only.
+// Support for the benchmark programs: the fixture database image (built with
+// the test kit's image builder), timing summaries, the floors (plain file
+// reads and writes the engine is compared with), and reading the process's
+// memory counters. Scratch directories are the test kit's TempDir. Linux only.
 #ifndef KDDAO_BENCH_BENCH_SUPPORT_H_
 #define KDDAO_BENCH_BENCH_SUPPORT_H_
 
@@ -21,11 +21,12 @@ namespace kd::bench {
 std::vector<std::uint8_t> FixtureRecordBytes(std::uint64_t seed, std::uint32_t index,
                                              std::uint32_t size);
 
-// The file image of a database of `count` records of `size` bytes each, laid out
-// as engine/pdb_format.h describes: header, record list, gap, no info blocks,
-// then the data of each record. Record i has unique ID i + 1, attributes 0 and
-// the data FixtureRecordBytes(seed, i, size); the unique-ID seed is `count`.
-// Name "BenchData", type "DATA", creator "KdBn".
+// The file image of a database of `count` records of `size` bytes each: header,
+// record list, gap, no info blocks, then the data of each record. Record i has
+// unique ID i + 1, attributes 0 and the data FixtureRecordBytes(seed, i, size);
+// the unique-ID seed is `count`. Name "BenchData", type "DATA", creator "KdBn",
+// fixed dates, modification number 0. Throws std::invalid_argument when the
+// format cannot hold it.
 std::vector<std::uint8_t> BuildFixtureImage(std::uint32_t count, std::uint32_t size,
                                             std::uint64_t seed);
 
@@ -49,22 +50,6 @@ struct Summary {
 Summary Summarize(std::vector<double> samples);
 
 // ---- files --------------------------------------------------------------------
-
-// A new directory made with mkdtemp under `parent`; removed with the files in
-// it (not subdirectories) when the object goes.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& parent);
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // The read floor: open, find the size, read the whole file with one read call
 // (repeated only if the kernel returns less) into a newly allocated buffer,

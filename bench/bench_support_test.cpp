@@ -10,20 +10,16 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/pdb_database.h"
 #include "engine/pdb_format.h"
+#include "testing/temp_dir.h"
 
 namespace kd::bench {
 namespace {
-
-std::string TempParent() {
-  return std::filesystem::temp_directory_path().string();
-}
 
 bool Exists(const std::string& path) {
   struct stat info;
@@ -47,7 +43,7 @@ TEST_P(FixtureImageTest, EngineReadsEveryRecordAndWritesTheSameImage) {
             c.count == 0 ? pdb::kHeaderImageSize
                          : FixtureDataOffset(c.count, c.size, 0) + std::size_t{c.count} * c.size);
 
-  ScratchDir dir(TempParent());
+  testing::TempDir dir;
   const std::string path = dir.File("fixture.pdb");
   WriteNewFile(path, image.data(), image.size(), false);
   CPdbDatabase db(path.c_str());
@@ -175,7 +171,7 @@ TEST(ProcessMemoryTest, PeakResetForgetsMemoryGivenBack) {
 // ---- files ----------------------------------------------------------------------
 
 TEST(FilesTest, WriteThenReadRoundTripsAndNewFilesAreNew) {
-  ScratchDir dir(TempParent());
+  testing::TempDir dir;
   const std::string data = "some bytes for the floor";
   for (bool sync : {false, true}) {
     const std::string path = dir.File(sync ? "synced" : "plain");
@@ -194,19 +190,6 @@ TEST(FilesTest, WriteThenReadRoundTripsAndNewFilesAreNew) {
   RemoveFile(dir.File("synced"));
   RemoveFile(dir.File("synced"));  // already gone: not an error
   EXPECT_FALSE(Exists(dir.File("synced")));
-}
-
-TEST(FilesTest, ScratchDirGoesWithItsFiles) {
-  std::string path;
-  {
-    ScratchDir dir(TempParent());
-    path = dir.path();
-    WriteNewFile(dir.File("a"), "x", 1, false);
-    WriteNewFile(dir.File("b"), "y", 1, false);
-    EXPECT_TRUE(Exists(path));
-  }
-  EXPECT_FALSE(Exists(path));
-  EXPECT_THROW(ScratchDir("/nonexistent-parent-of-kd-bench"), std::runtime_error);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "engine/pdb_database.h"
 #include "foundation/errors.h"
 #include "foundation/messages.h"
+#include "testing/temp_dir.h"
 
 #ifndef KD_BENCH_BUILD_TYPE
 #define KD_BENCH_BUILD_TYPE "unknown"
@@ -339,7 +340,7 @@ void RunLookup(const Options& options, const std::vector<std::string>& paths) {
 
 // A durable replacement as the engine does it, with plain calls: write a new
 // file, fsync, close, rename it over `target`, fsync the directory.
-void DurableReplace(const ScratchDir& dir, const std::string& target, const void* data,
+void DurableReplace(const testing::TempDir& dir, const std::string& target, const void* data,
                     std::size_t size) {
   const std::string temporary = dir.File("floor-replace.tmp");
   WriteNewFile(temporary, data, size, true);
@@ -347,7 +348,7 @@ void DurableReplace(const ScratchDir& dir, const std::string& target, const void
   SyncDirectory(dir.path());
 }
 
-void RunCommit(const Options& options, const ScratchDir& dir, const std::string& path,
+void RunCommit(const Options& options, const testing::TempDir& dir, const std::string& path,
                const std::vector<std::uint8_t>& image, std::uint64_t fileSize) {
   CPdbDatabase db(path.c_str());
   db.Load();
@@ -408,7 +409,7 @@ void RunCommit(const Options& options, const ScratchDir& dir, const std::string&
   PrintWorkload("commit", Summarize(commitMs), floor, "write floor", kCommitGoal);
 }
 
-void RunCreate(const Options& options, const ScratchDir& dir) {
+void RunCreate(const Options& options, const testing::TempDir& dir) {
   std::vector<std::uint8_t> header(kHeaderSize, 0);
   const std::string floorPath = dir.File("floor-header.tmp");
   std::vector<double> floorMs, replaceMs, createMs;
@@ -559,7 +560,7 @@ std::string CpuModel() {
   return "unknown CPU";
 }
 
-void PrintHeader(const Options& options, const ScratchDir& dir, std::uint64_t fileSize) {
+void PrintHeader(const Options& options, const testing::TempDir& dir, std::uint64_t fileSize) {
   char date[64];
   std::time_t now = std::time(nullptr);
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
@@ -579,7 +580,7 @@ void PrintHeader(const Options& options, const ScratchDir& dir, std::uint64_t fi
 }
 
 int Run(const Options& options) {
-  ScratchDir dir(options.parent);
+  testing::TempDir dir(options.parent);
   const std::string path = dir.File("bench.pdb");
   const std::string smallPath = dir.File("small.pdb");
   const std::string middlePath = dir.File("middle.pdb");

@@ -20,12 +20,13 @@ else()
 endif()
 
 # kd_test(name SOURCES... LIBS libs...): one test program, its cases registered
-# with CTest. Every test program uses the shared main of kd_test_main, which
-# starts the foundation as the library's loaders do.
+# with CTest. Every test program links the test kit kd_testing and uses the
+# shared main of kd_test_main (testing/), which starts the foundation as the
+# library's loaders do.
 function(kd_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE kd_test_main ${ARG_LIBS} ${KD_GMOCK} ${KD_GTEST_MAIN})
+  target_link_libraries(${name} PRIVATE kd_test_main kd_testing ${ARG_LIBS} ${KD_GMOCK} ${KD_GTEST_MAIN})
   kd_warnings(${name})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "bitmap/device_bitmap.h"
-#include "bitmap/tests/bitmap_test_util.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
 
 namespace kd {
 namespace {
@@ -111,9 +112,7 @@ TEST(DecodeTest, BadHeadersAreRefused) {
       {"depth 0", DeviceBitmap(8, 1, 2, 0, 72, {0, 0}), bitmapError},
       {"depth 3", DeviceBitmap(8, 1, 2, 3, 72, {0, 0}), bitmapError},
       {"depth 32", DeviceBitmap(8, 1, 32, 32, 72, Bytes(32, 0)), bitmapError},
-      {"the placeholder bitmap",
-       {0x62, 0x6D, 0, 0, 0, 0, 0, 2, 0, 2, 0, 0x48, 0, 0, 0, 0},
-       bitmapError},
+      {"the placeholder bitmap", testing::PlaceholderBitmap(), bitmapError},
       {"a blank Bitmap value", {'b', 'm', 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}, bitmapError},
       {"shorter than a header", {'b', 'm', 0, 8}, bitmapError},
       {"empty", {}, bitmapError},

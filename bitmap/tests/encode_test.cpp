@@ -6,7 +6,8 @@
 #include <string>
 
 #include "bitmap/device_bitmap.h"
-#include "bitmap/tests/bitmap_test_util.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
 
 namespace kd {
 namespace {
@@ -16,9 +17,7 @@ using testing::Bytes;
 using testing::DeviceBitmap;
 using testing::Raised;
 
-std::uint16_t RowBytes(std::uint32_t columns, std::uint32_t depth) {
-  return static_cast<std::uint16_t>(((columns * depth + 15) / 8) & ~1u);
-}
+using testing::DeviceRowBytes;
 
 // Device bitmap -> image -> device bitmap gives the same bytes, but for
 // reserved, for every depth and density, with random pixels (sizes whose
@@ -31,7 +30,7 @@ TEST(EncodeTest, ExactRoundTripForEveryDepthAndDensity) {
         std::uint16_t height = 4;
         std::uint32_t columns = width * density / 72u;
         std::uint32_t rows = height * density / 72u;
-        std::uint16_t rowBytes = RowBytes(columns, depth);
+        std::uint16_t rowBytes = DeviceRowBytes(columns, depth);
         Bytes pixels(static_cast<std::size_t>(rowBytes) * rows);
         for (auto& byte : pixels)
           byte = static_cast<std::uint8_t>(random());

@@ -7,7 +7,7 @@
 
 #include "bitmap/bmp_image.h"
 #include "bitmap/device_bitmap.h"
-#include "bitmap/tests/bitmap_test_util.h"
+#include "testing/bitmap_images.h"
 
 namespace kd {
 namespace {

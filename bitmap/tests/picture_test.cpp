@@ -9,11 +9,11 @@
 #include "bitmap/bmp_image.h"
 #include "bitmap/device_bitmap.h"
 #include "bitmap/picture.h"
-#include "bitmap/tests/bitmap_test_util.h"
 #include "bitmap/tests/picture_test_util.h"
-#include "foundation/testing/temp_dir.h"
-#include "rawdb/tests/raw_db_test_util.h"
 #include "recordset/recordset.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

@@ -18,8 +18,9 @@
 
 #include "bitmap/device_bitmap.h"
 #include "bitmap/picture.h"
-#include "bitmap/tests/bitmap_test_util.h"
 #include "bitmap/tests/picture_test_util.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
 
 namespace kd {
 namespace {
@@ -66,9 +67,7 @@ CVariant PlatformPictureOf(PICTDESC description, BOOL own) {
   return Adopt(dispatch);
 }
 
-std::uint16_t RowBytes(std::uint32_t columns, std::uint32_t depth) {
-  return static_cast<std::uint16_t>(((columns * depth + 15) / 8) & ~1u);
-}
+using testing::DeviceRowBytes;
 
 // Clears the bits of each row past its last pixel. GDI keeps pixels, not the
 // rest of a row: GetDIBits gives those bits back as zero.
@@ -97,7 +96,7 @@ TEST(PictureWin32Test, RoundTripsThroughGdiPicturesAreExact) {
         const std::uint16_t height = 5;
         const std::uint32_t columns = width * density / 72u;
         const std::uint32_t rows = height * density / 72u;
-        const std::uint16_t rowBytes = RowBytes(columns, d.depth);
+        const std::uint16_t rowBytes = DeviceRowBytes(columns, d.depth);
         Bytes pixels(static_cast<std::size_t>(rowBytes) * rows);
         for (auto& byte : pixels)
           byte = static_cast<std::uint8_t>(random());

@@ -2,19 +2,18 @@
 // files, and the durability of saving.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/pdb_database.h"
-#include "engine/tests/engine_test_util.h"
-#include "engine/tests/pdb_builder.h"
 #include "foundation/clock.h"
 #include "foundation/fault_injection.h"
 #include "foundation/platform.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -31,8 +30,8 @@ using testing::Bytes;
 using testing::CannotAccess;
 using testing::Get16;
 using testing::Get32;
-using testing::Outcome;
 using testing::PdbImage;
+using testing::Raised;
 using testing::RecordSpec;
 
 // 2026-12-08 10:00:00, as Palm time.
@@ -69,19 +68,10 @@ class LoadSaveTest : public ::testing::Test {
   }
 
   // Files in the test directory, to check that no temporary file is left.
-  std::vector<std::string> Listing() const;
+  std::vector<std::string> Listing() const { return testing::ListDirectory(dir_.path()); }
 
   testing::TempDir dir_;
 };
-
-std::vector<std::string> LoadSaveTest::Listing() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST_F(LoadSaveTest, NewDatabaseSavedRightAfterCreation) {
   std::string path = dir_.File("new.pdb");
@@ -280,7 +270,7 @@ TEST_F(LoadSaveTest, CorruptFilesAreRefusedWithTheirError) {
     CPdbDatabase db(path.c_str());
     std::string expected =
         c.chained ? "text: Chained record lists not supported." : CannotAccess(path);
-    EXPECT_EQ(Outcome([&] { db.Load(); }), expected) << c.what;
+    EXPECT_EQ(Raised([&] { db.Load(); }), expected) << c.what;
     EXPECT_EQ(db.GetLiveCount(), 0) << c.what;
   }
 }
@@ -299,9 +289,9 @@ TEST_F(LoadSaveTest, AnEntryWithOffsetZeroHasNoData) {
 TEST_F(LoadSaveTest, MissingFileAndOverlongPath) {
   std::string missing = dir_.File("none.pdb");
   CPdbDatabase db(missing.c_str());
-  EXPECT_EQ(Outcome([&] { db.Load(); }), CannotAccess(missing));
+  EXPECT_EQ(Raised([&] { db.Load(); }), CannotAccess(missing));
   std::string longPath = dir_.path() + "/" + std::string(260, 'x');
-  EXPECT_EQ(Outcome([&] { CPdbDatabase tooLong(longPath.c_str()); }),
+  EXPECT_EQ(Raised([&] { CPdbDatabase tooLong(longPath.c_str()); }),
             CannotAccess(longPath).substr(0, 6 + kErrorTextCapacity - 1));
 }
 
@@ -319,7 +309,7 @@ class AtomicSaveTest : public LoadSaveTest {
     db->GetEditRecord().uniqueID = 0x101;
     {
       ScopedFault fault(point, n);
-      EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), CannotAccess(path));
+      EXPECT_EQ(Raised([&] { db->Update(nullptr); }), CannotAccess(path));
     }
     EXPECT_EQ(testing::ReadFileBytes(path), before);
     EXPECT_EQ(Listing(), std::vector<std::string>{"db.pdb"});  // no temporary file left
@@ -349,7 +339,7 @@ TEST_F(AtomicSaveTest, NewDatabaseIsWrittenTheSameWay) {
   db.CreateTable("x", "DATA", "KdTs");
   {
     ScopedFault fault(FaultPoint::kFileReplace, 1);
-    EXPECT_EQ(Outcome([&] { db.Save(); }), CannotAccess(path));
+    EXPECT_EQ(Raised([&] { db.Save(); }), CannotAccess(path));
   }
   EXPECT_TRUE(Listing().empty());
   db.Save();
@@ -365,7 +355,7 @@ TEST_F(AtomicSaveTest, AReadOnlyDatabaseIsNotReplaced) {
 #endif
   Bytes before = testing::ReadFileBytes(path);
   auto db = Open(path);
-  EXPECT_EQ(Outcome([&] { db->Save(); }), CannotAccess(path));
+  EXPECT_EQ(Raised([&] { db->Save(); }), CannotAccess(path));
   EXPECT_EQ(testing::ReadFileBytes(path), before);
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 }
@@ -398,7 +388,7 @@ TEST_F(AtomicSaveTest, ASymbolicLinkKeepsPointingAtTheDatabase) {
   struct stat info;
   ASSERT_EQ(lstat(link.c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(Get32(testing::ReadFileBytes(real), 48), 8u);
+  EXPECT_EQ(testing::FileModificationNumber(real), 8u);
 }
 
 // A real limit on file size: a child process saves under RLIMIT_FSIZE smaller

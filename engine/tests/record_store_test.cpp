@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "engine/pdb_database.h"
-#include "engine/tests/engine_test_util.h"
-#include "engine/tests/pdb_builder.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {
 
 using testing::Bytes;
-using testing::Outcome;
 using testing::PdbImage;
+using testing::Raised;
 
 class RecordStoreTest : public ::testing::Test {
  protected:
@@ -73,7 +73,7 @@ TEST_F(RecordStoreTest, FirstRecordOfANewDatabase) {
   EXPECT_TRUE(db->GetLiveRecord(0)->dirty);
   EXPECT_EQ(Reload()->GetLiveCount(), 1);
   // The edit record now holds ID 1, which the new record has.
-  EXPECT_EQ(Outcome([&] { db->Update(nullptr); }),
+  EXPECT_EQ(Raised([&] { db->Update(nullptr); }),
             "code 10017: Database already contains a record with this UniqueID.");
   EXPECT_EQ(db->GetLiveCount(), 1);
 }
@@ -133,12 +133,12 @@ TEST_F(RecordStoreTest, ChangingTheUniqueIDOfAnEdit) {
     db->MoveTo(0, true);
     db->Edit();
     Fill(*db, "new", c.newId);
-    EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), c.outcome) << c.newId;
+    EXPECT_EQ(Raised([&] { db->Update(nullptr); }), c.outcome) << c.newId;
     if (c.outcome != "ok") {
       EXPECT_EQ(db->GetLiveRecord(0)->uniqueID, 1u);
       continue;
     }
-    EXPECT_EQ(Outcome([&] { db->LookupUniqueID(1); }),
+    EXPECT_EQ(Raised([&] { db->LookupUniqueID(1); }),
               "code 10008: No record found for this UniqueId.");
     db->LookupUniqueID(c.newId);
     EXPECT_EQ(db->GetCurrent(), 0);
@@ -155,7 +155,7 @@ TEST_F(RecordStoreTest, ALoadedRecordWithIdZeroGetsANewIdWhenEdited) {
   db->Update(nullptr);
   EXPECT_EQ(db->GetLiveRecord(0)->uniqueID, 42u);
   db->LookupUniqueID(42);
-  EXPECT_EQ(Outcome([&] { db->LookupUniqueID(0); }),
+  EXPECT_EQ(Raised([&] { db->LookupUniqueID(0); }),
             "code 10008: No record found for this UniqueId.");
 }
 
@@ -170,7 +170,7 @@ TEST_F(RecordStoreTest, CursorMoves) {
   for (const Case& c : cases) {
     db->MoveTo(1, true);
     db->Edit();
-    std::string outcome = Outcome([&] { db->MoveTo(c.position, c.strict); });
+    std::string outcome = Raised([&] { db->MoveTo(c.position, c.strict); });
     if (c.allowed) {
       EXPECT_EQ(outcome, "ok");
       EXPECT_EQ(db->GetCurrent(), c.position);
@@ -191,8 +191,8 @@ TEST_F(RecordStoreTest, CursorMoves) {
 TEST_F(RecordStoreTest, EditAndDeleteNeedACurrentRecord) {
   auto db = Open(Records({{1, 0, {1}}}));
   db->MoveTo(1, false);
-  EXPECT_EQ(Outcome([&] { db->Edit(); }), "code 10005: No current record.");
-  EXPECT_EQ(Outcome([&] { db->Delete(kdRecordDelete); }), "code 10005: No current record.");
+  EXPECT_EQ(Raised([&] { db->Edit(); }), "code 10005: No current record.");
+  EXPECT_EQ(Raised([&] { db->Delete(kdRecordDelete); }), "code 10005: No current record.");
   db->MoveTo(0, true);
   db->Edit();
   db->MoveTo(0, true);
@@ -225,7 +225,7 @@ TEST_F(RecordStoreTest, DeleteModes) {
     EXPECT_EQ(db->GetCurrentRecord()->uniqueID, 2u);
     EXPECT_EQ(db->GetLiveCount(), 1);
     EXPECT_EQ(db->GetLiveRecord(0)->index, 0);
-    EXPECT_EQ(Outcome([&] { db->LookupUniqueID(1); }), c.lookup);
+    EXPECT_EQ(Raised([&] { db->LookupUniqueID(1); }), c.lookup);
     Bytes file = testing::ReadFileBytes(path_);
     EXPECT_EQ(file.size(), c.fileSize) << c.mode;
     if (c.entryAttributes != 0xFF) {
@@ -240,7 +240,7 @@ TEST_F(RecordStoreTest, DeletingTheLastRecordLeavesTheCursorOnEof) {
   db->MoveTo(1, true);
   db->Delete(kdRecordArchive);
   EXPECT_TRUE(db->IsEOF());
-  EXPECT_EQ(Outcome([&] { db->Delete(kdRecordArchive); }), "code 10005: No current record.");
+  EXPECT_EQ(Raised([&] { db->Delete(kdRecordArchive); }), "code 10005: No current record.");
 }
 
 TEST_F(RecordStoreTest, UnknownDeleteModeIsRefusedAndChangesNothing) {
@@ -248,7 +248,7 @@ TEST_F(RecordStoreTest, UnknownDeleteModeIsRefusedAndChangesNothing) {
     auto db = Open(Records({{1, 0, {1}}}));
     db->MoveTo(0, true);
     db->Edit();
-    EXPECT_EQ(Outcome([&] { db->Delete(mode); }), "code 10025: Invalid argument.");
+    EXPECT_EQ(Raised([&] { db->Delete(mode); }), "code 10025: Invalid argument.");
     EXPECT_EQ(db->GetLiveCount(), 1);
     EXPECT_EQ(db->GetDeletedCount(), 0);
     EXPECT_TRUE(db->IsEditing());
@@ -264,7 +264,7 @@ TEST_F(RecordStoreTest, RecordSizeLimit) {
   db->Update(nullptr);
   EXPECT_EQ(Reload()->GetLiveRecord(0)->Size(), 65519u);
   Fill(*db, std::string(65520, 'b'), 1);
-  EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), "code 10018: Record size exceeds 64 kb.");
+  EXPECT_EQ(Raised([&] { db->Update(nullptr); }), "code 10018: Record size exceeds 64 kb.");
   EXPECT_EQ(db->GetLiveRecord(0)->Size(), 65519u);
 }
 
@@ -276,11 +276,11 @@ TEST_F(RecordStoreTest, RecordCountLimitCountsDeletedRecords) {
   auto db = Open(image);
   db->AddNew();
   Fill(*db, "x", 0);
-  EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), "code 10019: Too many records in database.");
+  EXPECT_EQ(Raised([&] { db->Update(nullptr); }), "code 10019: Too many records in database.");
   db->MoveTo(0, true);
   db->Edit();
   Fill(*db, "x", 1);
-  EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), "ok");
+  EXPECT_EQ(Raised([&] { db->Update(nullptr); }), "ok");
 }
 
 TEST_F(RecordStoreTest, CreateTableChecksInOrder) {
@@ -296,7 +296,7 @@ TEST_F(RecordStoreTest, CreateTableChecksInOrder) {
   };
   for (const Case& c : cases) {
     CPdbDatabase db(dir_.File("created.pdb").c_str());
-    EXPECT_EQ(Outcome([&] { db.CreateTable(c.name.c_str(), c.type.c_str(), c.creator.c_str()); }),
+    EXPECT_EQ(Raised([&] { db.CreateTable(c.name.c_str(), c.type.c_str(), c.creator.c_str()); }),
               c.outcome)
         << c.name << "/" << c.type << "/" << c.creator;
     if (c.outcome == "ok") {
@@ -327,7 +327,7 @@ TEST_F(RecordStoreTest, InfoBlocks) {
     for (const Case& c : cases) {
       auto db = Open(Records({{1, 0, {9}}}));
       db->SetBlock(block, CVariant::Bytes({7, 7}));
-      EXPECT_EQ(Outcome([&] { db->SetBlock(block, c.value); }), c.outcome);
+      EXPECT_EQ(Raised([&] { db->SetBlock(block, c.value); }), c.outcome);
       Bytes file = testing::ReadFileBytes(path_);
       std::uint32_t offset = testing::Get32(file, block == InfoBlock::kAppInfo ? 52 : 56);
       if (c.outcome != "ok") {
@@ -361,7 +361,7 @@ TEST_F(RecordStoreTest, DuplicateIdsFromAFileStayEditable) {
     db->MoveTo(i, true);
     db->Edit();
     Fill(*db, "e", 7);
-    EXPECT_EQ(Outcome([&] { db->Update(nullptr); }), "ok") << i;
+    EXPECT_EQ(Raised([&] { db->Update(nullptr); }), "ok") << i;
   }
   db->LookupUniqueID(8);  // the live one, not the archived one
   EXPECT_EQ(db->GetCurrentRecord()->GetBuffer()[0], 4);
@@ -375,7 +375,7 @@ TEST_F(RecordStoreTest, AddNewWithACallerIdAboveTwentyFourBitsCannotAlias) {
   auto db = Open(Records({{5, 0, {1}}}));
   db->AddNew();
   Fill(*db, "x", 0x01000005);  // its low 24 bits are record 5's ID
-  EXPECT_EQ(Outcome([&] { db->Update(nullptr); }),
+  EXPECT_EQ(Raised([&] { db->Update(nullptr); }),
             "code 10017: Database already contains a record with this UniqueID.");
   Fill(*db, "x", 0x01000000);  // low bits 0: a fresh ID
   db->Update(nullptr);
@@ -422,9 +422,9 @@ TEST_F(RecordStoreTest, LoadedRecordsSurviveEveryKindOfChange) {
   }
   EXPECT_EQ(db->GetLiveRecord(0)->uniqueID, 20u);
   db->LookupUniqueID(20);
-  EXPECT_EQ(Outcome([&] { db->LookupUniqueID(2); }),
+  EXPECT_EQ(Raised([&] { db->LookupUniqueID(2); }),
             "code 10008: No record found for this UniqueId.");
-  EXPECT_EQ(Outcome([&] { db->LookupUniqueID(3); }),
+  EXPECT_EQ(Raised([&] { db->LookupUniqueID(3); }),
             "code 10009: Record exists in database, but with a deleted or archived status.");
   EXPECT_EQ(db->GetDeletedRecord(0)->Size(), 2u);
 }

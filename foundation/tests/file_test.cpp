@@ -7,23 +7,14 @@
 #include "foundation/errors.h"
 #include "foundation/fault_injection.h"
 #include "foundation/file.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/outcomes.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {
 
-// Runs `operation` and returns the text of the text error it raises.
-template <typename Operation>
-std::string TextErrorOf(Operation operation) {
-  try {
-    operation();
-  } catch (const CErrX& error) {
-    return std::string("coded error: ") + error.GetText();
-  } catch (const CErr& error) {
-    return error.GetText();
-  }
-  return "no error";
-}
+using testing::CannotAccess;
+using testing::Raised;
 
 class FileTest : public ::testing::Test {
  protected:
@@ -33,8 +24,7 @@ class FileTest : public ::testing::Test {
 TEST_F(FileTest, OpeningAMissingFileNamesThePath) {
   std::string path = dir_.File("missing.pdb");
   CFile file;
-  EXPECT_EQ(TextErrorOf([&] { file.OpenForReading(path.c_str()); }),
-            "Cannot access file '" + path + "'.");
+  EXPECT_EQ(Raised([&] { file.OpenForReading(path.c_str()); }), CannotAccess(path));
   EXPECT_FALSE(file.IsOpen());
   EXPECT_STREQ(file.GetName(), path.c_str());
 }
@@ -46,8 +36,7 @@ TEST_F(FileTest, ShortReadRaises60002) {
   file.OpenForReading(path.c_str());
   EXPECT_EQ(file.GetSize(), 50u);
   std::vector<std::uint8_t> buffer(80);
-  EXPECT_EQ(TextErrorOf([&] { file.Read(buffer.data(), 80); }),
-            "Cannot access file '" + path + "'.");
+  EXPECT_EQ(Raised([&] { file.Read(buffer.data(), 80); }), CannotAccess(path));
   file.Seek(10);
   file.Read(buffer.data(), 40);
   EXPECT_EQ(file.GetPosition(), 50u);
@@ -93,16 +82,15 @@ TEST_F(FileTest, TruncateExtendsWithZeros) {
 TEST_F(FileTest, PathsLongerThan259CharactersAreRefusedBeforeOpening) {
   std::string longPath = dir_.path() + "/" + std::string(300, 'n');
   CFile file;
-  EXPECT_EQ(TextErrorOf([&] { file.OpenForWriting(longPath.c_str()); }),
-            ("Cannot access file '" + longPath + "'.").substr(0, kErrorTextCapacity - 1));
+  EXPECT_EQ(Raised([&] { file.OpenForWriting(longPath.c_str()); }),
+            CannotAccess(longPath).substr(0, 6 + kErrorTextCapacity - 1));
   EXPECT_FALSE(testing::FileExists(longPath));
   EXPECT_EQ(std::string(file.GetName()).size(), kMaxPathLength);
 }
 
 TEST_F(FileTest, DirectoriesAreNotFiles) {
   CFile file;
-  EXPECT_EQ(TextErrorOf([&] { file.OpenForReading(dir_.path().c_str()); }),
-            "Cannot access file '" + dir_.path() + "'.");
+  EXPECT_EQ(Raised([&] { file.OpenForReading(dir_.path().c_str()); }), CannotAccess(dir_.path()));
 }
 
 TEST_F(FileTest, CreateNewRefusesAnExistingFile) {
@@ -121,7 +109,7 @@ TEST_F(FileTest, ClosingTwiceIsHarmlessAndAClosedFileRefusesWork) {
   file.Close();
   file.Close();
   char byte = 0;
-  EXPECT_EQ(TextErrorOf([&] { file.Write(&byte, 1); }), "Cannot access file '" + path + "'.");
+  EXPECT_EQ(Raised([&] { file.Write(&byte, 1); }), CannotAccess(path));
   EXPECT_EQ(file.GetSize(), 0u);
 }
 

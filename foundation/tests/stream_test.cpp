@@ -11,7 +11,7 @@
 #include "foundation/file.h"
 #include "foundation/stream.h"
 #include "foundation/strings.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

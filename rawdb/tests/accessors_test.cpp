@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "foundation/errors.h"
-#include "foundation/testing/temp_dir.h"
 #include "rawdb/raw_db.h"
-#include "rawdb/tests/raw_db_test_util.h"
+#include "rawdb/tests/record_buffer.h"
+#include "testing/outcomes.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {
@@ -22,7 +23,7 @@ using testing::SetRecordBytes;
 
 const char* const kReadOutside = "8004272E Attempt to read outside record buffer.";
 const char* const kTooLarge = "80042722 Record size exceeds 64 kb.";
-const char* const kNoTerminator = "8004272F No string termination character found in record.";
+using testing::kNoTerminator;
 
 // An open database with a blank record buffer (a new record being added).
 class AccessorsTest : public ::testing::Test {
@@ -365,14 +366,12 @@ TEST_F(AccessorsTest, RecordDataPuts) {
       {"65519 elements", CVariant::Bytes(Bytes(65519, 1)), "ok", 65519},
       {"empty", CVariant(), "ok", 0},
       {"null", CVariant::Null(), "ok", 0},
-      {"65520 elements", CVariant::Bytes(Bytes(65520, 1)),
-       "80042725 Value must be a single dimension Byte array.", 5},
+      {"65520 elements", CVariant::Bytes(Bytes(65520, 1)), testing::kNotByteArray, 5},
       {"two dimensions", CVariant::Array(CSafeArray(VT_UI1, {{2, 0}, {2, 0}})),
-       "80042725 Value must be a single dimension Byte array.", 5},
-      {"by reference", CVariant::Bytes({1}).AsByRef(), "8004271E Invalid value for this field.", 5},
-      {"string", CVariant::String(u"abc"), "8004271E Invalid value for this field.", 5},
-      {"array of shorts", CVariant::Array(CSafeArray(VT_I2, {{1, 0}})),
-       "8004271E Invalid value for this field.", 5},
+       testing::kNotByteArray, 5},
+      {"by reference", CVariant::Bytes({1}).AsByRef(), testing::kInvalidValue, 5},
+      {"string", CVariant::String(u"abc"), testing::kInvalidValue, 5},
+      {"array of shorts", CVariant::Array(CSafeArray(VT_I2, {{1, 0}})), testing::kInvalidValue, 5},
   };
   for (const Case& c : cases) {
     db_.Blank();

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/tests/pdb_builder.h"
 #include "foundation/codepage.h"
 #include "foundation/errors.h"
-#include "foundation/testing/temp_dir.h"
 #include "rawdb/raw_db.h"
-#include "rawdb/tests/raw_db_test_util.h"
+#include "rawdb/tests/record_buffer.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/tests/interop/expectation.h"
-#include "engine/tests/pdb_builder.h"
-#include "foundation/testing/temp_dir.h"
 #include "rawdb/raw_db.h"
-#include "rawdb/tests/raw_db_test_util.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "engine/pdb_record.h"
-#include "engine/tests/engine_test_util.h"
 #include "foundation/errors.h"
 #include "recordset/db_schema.h"
 #include "recordset/tests/digest_writer.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
 
 namespace kd {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::Outcome;
+using testing::Raised;
 
 // A schema from a decoded digest text such as "ta=oc==".
 std::unique_ptr<CDbSchema> Schema(const std::string& text) {
@@ -75,8 +76,8 @@ TEST(CodecTest, GoldenBytesOfEveryType) {
       {"sf", CVariant::Null(), Bytes(8, 0)},
       {"rf", CVariant::Null(), {0}},
       // Bitmap values that cannot be embedded become the placeholder bitmap.
-      {"hf", CVariant::Null(), {0x62, 0x6D, 0, 0, 0, 0, 0, 2, 0, 2, 0, 0x48, 0, 0, 0, 0}},
-      {"hf", CVariant(), {0x62, 0x6D, 0, 0, 0, 0, 0, 2, 0, 2, 0, 0x48, 0, 0, 0, 0}},
+      {"hf", CVariant::Null(), testing::PlaceholderBitmap()},
+      {"hf", CVariant(), testing::PlaceholderBitmap()},
       {"lf", CVariant::Null(), {'s', 'm', 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
@@ -194,7 +195,7 @@ TEST(CodecTest, RecordSizeLimitIsCheckedAfterEncoding) {
     schema->FindField("s")->value = CVariant::String(std::u16string(length, u'x'));
     CPdbRecord record;
     record.Reset();
-    std::string outcome = Outcome([&] { schema->EncodeRecord(record); });
+    std::string outcome = Raised([&] { schema->EncodeRecord(record); });
     EXPECT_EQ(outcome, length == 65519 ? "ok" : "text: Record size exceeds 64kb (63 kb).");
     EXPECT_EQ(record.Size(), length + 1);  // the edit record holds the encoding either way
   }
@@ -278,53 +279,53 @@ TEST(CodecTest, PutTypeTable) {
   const std::string refused = "code 10014: Invalid value for this field.";
   for (const char* field : {"b", "i", "L", "Sg", "Db"}) {
     for (const CVariant& value : numbers) {
-      EXPECT_EQ(Outcome([&] { Put(*schema, field, value); }), "ok") << field;
+      EXPECT_EQ(Raised([&] { Put(*schema, field, value); }), "ok") << field;
       EXPECT_EQ(schema->GetFieldValue(field), value);  // stored unchanged, its type too
     }
     for (const CVariant& value : others) {
       schema->FindField(field)->value = CVariant::I4(77);
-      EXPECT_EQ(Outcome([&] { Put(*schema, field, value); }), refused)
+      EXPECT_EQ(Raised([&] { Put(*schema, field, value); }), refused)
           << field << " " << VarTypeName(value.GetType());
       EXPECT_EQ(schema->GetFieldValue(field), CVariant::I4(77));  // unchanged
     }
   }
   // Boolean: booleans unchanged, integers as true or false, nothing else.
-  EXPECT_EQ(Outcome([&] { Put(*schema, "o", CVariant::BoolBits(1)); }), "ok");
+  EXPECT_EQ(Raised([&] { Put(*schema, "o", CVariant::BoolBits(1)); }), "ok");
   EXPECT_EQ(schema->GetFieldValue("o"), CVariant::BoolBits(1));
   Put(*schema, "o", CVariant::I4(5));
   EXPECT_EQ(schema->GetFieldValue("o"), CVariant::Bool(true));
   Put(*schema, "o", CVariant::UI1(0));
   EXPECT_EQ(schema->GetFieldValue("o"), CVariant::Bool(false));
-  EXPECT_EQ(Outcome([&] { Put(*schema, "o", CVariant::R8(1)); }), refused);
-  EXPECT_EQ(Outcome([&] { Put(*schema, "o", CVariant::String(u"True")); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "o", CVariant::R8(1)); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "o", CVariant::String(u"True")); }), refused);
   // Dates and strings take exactly their own type.
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Dt", CVariant::Date(3)); }), "ok");
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Dt", CVariant::String(u"1/1/2000")); }), refused);
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Dt", CVariant::R8(3)); }), refused);
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Str", CVariant::String(u"x")); }), "ok");
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Str", CVariant::Date(3)); }), refused);
-  EXPECT_EQ(Outcome([&] { Put(*schema, "Str", CVariant::String(u"x").AsByRef()); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "Dt", CVariant::Date(3)); }), "ok");
+  EXPECT_EQ(Raised([&] { Put(*schema, "Dt", CVariant::String(u"1/1/2000")); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "Dt", CVariant::R8(3)); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "Str", CVariant::String(u"x")); }), "ok");
+  EXPECT_EQ(Raised([&] { Put(*schema, "Str", CVariant::Date(3)); }), refused);
+  EXPECT_EQ(Raised([&] { Put(*schema, "Str", CVariant::String(u"x").AsByRef()); }), refused);
   // Bitmap and StreamMemory: byte arrays, Null and Empty.
   for (const char* field : {"p", "m"}) {
-    EXPECT_EQ(Outcome([&] { Put(*schema, field, CVariant::Bytes({1})); }), "ok");
-    EXPECT_EQ(Outcome([&] { Put(*schema, field, CVariant::Null()); }), "ok");
-    EXPECT_EQ(Outcome([&] { Put(*schema, field, CVariant()); }), "ok");
-    EXPECT_EQ(Outcome([&] { Put(*schema, field, CVariant::Bytes({1}).AsByRef()); }), refused);
-    EXPECT_EQ(Outcome([&] {
+    EXPECT_EQ(Raised([&] { Put(*schema, field, CVariant::Bytes({1})); }), "ok");
+    EXPECT_EQ(Raised([&] { Put(*schema, field, CVariant::Null()); }), "ok");
+    EXPECT_EQ(Raised([&] { Put(*schema, field, CVariant()); }), "ok");
+    EXPECT_EQ(Raised([&] { Put(*schema, field, CVariant::Bytes({1}).AsByRef()); }), refused);
+    EXPECT_EQ(Raised([&] {
                 Put(*schema, field, CVariant::Array(CSafeArray(VT_I2, {{1, 0}})));
               }),
               refused);
-    EXPECT_EQ(Outcome([&] { Put(*schema, field, CVariant::String(u"x")); }), refused);
+    EXPECT_EQ(Raised([&] { Put(*schema, field, CVariant::String(u"x")); }), refused);
   }
-  EXPECT_EQ(Outcome([&] { Put(*schema, "nope", CVariant::I4(1)); }),
+  EXPECT_EQ(Raised([&] { Put(*schema, "nope", CVariant::I4(1)); }),
             "code 10013: Field does not exist.");
-  EXPECT_EQ(Outcome([&] { schema->GetFieldValue("nope"); }), "code 10013: Field does not exist.");
+  EXPECT_EQ(Raised([&] { schema->GetFieldValue("nope"); }), "code 10013: Field does not exist.");
 }
 
 TEST(CodecTest, FieldNumbers) {
   auto schema = Schema("A=tb=rs==");
-  EXPECT_EQ(Outcome([&] { schema->FieldNameAt(0); }), "code 10023: Invalid field number.");
-  EXPECT_EQ(Outcome([&] { schema->FieldNameAt(4); }), "code 10023: Invalid field number.");
+  EXPECT_EQ(Raised([&] { schema->FieldNameAt(0); }), "code 10023: Invalid field number.");
+  EXPECT_EQ(Raised([&] { schema->FieldNameAt(4); }), "code 10023: Invalid field number.");
   EXPECT_STREQ(schema->FieldNameAt(1), "uniqueid");
   EXPECT_STREQ(schema->FieldNameAt(3), "s");
 }
@@ -368,16 +369,16 @@ TEST(CodecTest, RecordsThatEndTooSoon) {
   for (const Case& c : cases) {
     auto schema = Schema(c.text);
     schema->FindField("f")->value = CVariant::String(u"old");
-    EXPECT_EQ(Outcome([&] { schema->DecodeRecord(RecordOf(c.bytes)); }), c.outcome) << c.what;
+    EXPECT_EQ(Raised([&] { schema->DecodeRecord(RecordOf(c.bytes)); }), c.outcome) << c.what;
     EXPECT_EQ(schema->GetFieldValue("f"), CVariant::String(u"old")) << c.what;
   }
   // Fields before the failing one hold their new values.
   auto schema = Schema("tb=rf==");
   schema->FindField("b")->value = CVariant::UI1(0);
-  EXPECT_EQ(Outcome([&] { schema->DecodeRecord(RecordOf({7, 0, 'x'})); }), noZero);
+  EXPECT_EQ(Raised([&] { schema->DecodeRecord(RecordOf({7, 0, 'x'})); }), noZero);
   EXPECT_EQ(schema->GetFieldValue("b"), CVariant::UI1(7));
   // Bytes after the last field are ignored.
-  EXPECT_EQ(Outcome([&] { schema->DecodeRecord(RecordOf({7, 0, 'x', 0, 1, 2, 3})); }), "ok");
+  EXPECT_EQ(Raised([&] { schema->DecodeRecord(RecordOf({7, 0, 'x', 0, 1, 2, 3})); }), "ok");
 }
 
 TEST(CodecTest, BitmapFieldLengthComesFromItsHeader) {

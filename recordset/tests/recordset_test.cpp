@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/tests/pdb_builder.h"
 #include "foundation/codepage.h"
 #include "foundation/errors.h"
-#include "foundation/testing/temp_dir.h"
-#include "rawdb/tests/raw_db_test_util.h"
 #include "recordset/recordset.h"
 #include "recordset/tests/digest_writer.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

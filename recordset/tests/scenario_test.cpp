@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "engine/tests/interop/expectation.h"
-#include "engine/tests/pdb_builder.h"
-#include "foundation/testing/temp_dir.h"
-#include "rawdb/tests/raw_db_test_util.h"
 #include "recordset/recordset.h"
+#include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
+#include "testing/pdb_image.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {
@@ -37,10 +38,6 @@ const char kDescription[] =
     "  <field><name>Picture</name><type>Bitmap</type><synchro/></field>\n"
     "  <field><name>Blob</name><type>StreamMemory</type><synchro/></field>\n"
     "</table>\n";
-
-// One 1-bit device bitmap of 16 x 2 pixels.
-const Bytes kPicture = {'b', 'm', 0, 16, 0, 2, 0,    2,    1,    2,
-                        0,   72,  0, 0,  0, 0, 0xF0, 0x0F, 0xAA, 0x55};
 
 struct Row {
   std::u16string title;
@@ -71,7 +68,7 @@ void PutRow(CRecordset& rs, const Row& row) {
   rs.put_Field(u"Amount", CVariant::R8(row.amount));
   rs.put_Field(u"Due", CVariant::Date(row.due));
   rs.put_Field(u"Note", CVariant::String(row.note));
-  rs.put_Field(u"Picture", CVariant::Bytes(kPicture));
+  rs.put_Field(u"Picture", CVariant::Bytes(testing::SmallDeviceBitmap()));
   rs.put_Field(u"Blob", CVariant::Bytes({1, 2, 3}));
 }
 
@@ -92,7 +89,7 @@ void ExpectRow(CRecordset& rs, const Row& row) {
   EXPECT_EQ(field(u"Due").GetType(), VT_DATE);
   EXPECT_NEAR(field(u"Due").GetDate(), row.due, 0.5 / 86400);
   EXPECT_EQ(field(u"Note"), CVariant::String(row.note));
-  EXPECT_EQ(field(u"Picture"), CVariant::Bytes(kPicture));
+  EXPECT_EQ(field(u"Picture"), CVariant::Bytes(testing::SmallDeviceBitmap()));
   EXPECT_EQ(field(u"Blob"), CVariant::Bytes({1, 2, 3}));
 }
 
@@ -160,7 +157,8 @@ TEST(RecordsetScenarioTest, EveryFieldTypeThroughTheFile) {
                     'e',  'd',  'i',  't',  'e',  'd',  0,           // Note
                     'P',  'a',  'y',  ' ',  0x80, 0};                // Title
   expected.push_back(0);                                             // pad: offset 39 is odd
-  expected.insert(expected.end(), kPicture.begin(), kPicture.end());
+  const Bytes& picture = testing::SmallDeviceBitmap();
+  expected.insert(expected.end(), picture.begin(), picture.end());
   Bytes blob = {'s', 'm', 0, 0, 0, 3, 1, 2, 3};
   expected.insert(expected.end(), blob.begin(), blob.end());
   EXPECT_EQ(record, expected);

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/tests/engine_test_util.h"
-#include "foundation/testing/temp_dir.h"
 #include "recordset/db_schema.h"
 #include "recordset/tests/digest_writer.h"
+#include "testing/outcomes.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {
 
-using testing::Outcome;
+using testing::Raised;
 
 // "name:type" for each declared field, in order.
 std::vector<std::string> Declared(const CDbSchema& schema) {
@@ -131,7 +131,7 @@ TEST_F(DescriptionFileTest, ScannerCases) {
   for (const Case& c : cases) {
     std::string path = WriteText(c.text);
     CDbSchema schema;
-    EXPECT_EQ(Outcome([&] { LoadSchema(schema, path); }), c.outcome) << c.what;
+    EXPECT_EQ(Raised([&] { LoadSchema(schema, path); }), c.outcome) << c.what;
     EXPECT_EQ(Declared(schema), c.fields) << c.what;
   }
 }
@@ -158,7 +158,7 @@ TEST_F(DescriptionFileTest, Utf16FilesInBothByteOrdersGiveTheSameFields) {
 TEST_F(DescriptionFileTest, MissingFileNamesThePath) {
   std::string path = dir_.File("none.kdx");
   CDbSchema schema;
-  EXPECT_EQ(Outcome([&] { LoadSchema(schema, path); }), testing::CannotAccess(path));
+  EXPECT_EQ(Raised([&] { LoadSchema(schema, path); }), testing::CannotAccess(path));
 }
 
 TEST(DescriptionFormTest, PathOrDigest) {
@@ -212,7 +212,7 @@ TEST(DigestTest, Tokens) {
   };
   for (const Case& c : cases) {
     CDbSchema schema;
-    ASSERT_EQ(Outcome([&] { LoadSchema(schema, testing::WriteDigest(c.text)); }), "ok") << c.text;
+    ASSERT_EQ(Raised([&] { LoadSchema(schema, testing::WriteDigest(c.text)); }), "ok") << c.text;
     EXPECT_EQ(Declared(schema), c.fields) << c.text;
   }
 }
@@ -236,12 +236,12 @@ TEST(DigestTest, InvalidDigests) {
   };
   for (const Case& c : cases) {
     CDbSchema schema;
-    EXPECT_EQ(Outcome([&] { LoadSchema(schema, c.digest); }), invalid) << c.what;
+    EXPECT_EQ(Raised([&] { LoadSchema(schema, c.digest); }), invalid) << c.what;
     EXPECT_EQ(schema.GetCount(), 0) << c.what;
   }
   // 127 nodes still fit.
   CDbSchema schema;
-  EXPECT_EQ(Outcome([&] { LoadSchema(schema, testing::WriteDigestWithTreeNodes(127)); }), "ok");
+  EXPECT_EQ(Raised([&] { LoadSchema(schema, testing::WriteDigestWithTreeNodes(127)); }), "ok");
 }
 
 TEST(SchemaTest, RecordOrderAndSystemFields) {

@@ -9,8 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/testing/temp_dir.h"
 #include "server/tests/com_client.h"
+#include "testing/outcomes.h"
+#include "testing/temp_dir.h"
 
 namespace kdcom::testing {
 namespace {
@@ -102,7 +103,7 @@ TEST_F(ServerCalls, RawDatabaseThroughItsFunctionTable) {
   EXPECT_EQ(Result(raw->put_DateAt(0, dateByReference)),
             "8004272C Variant must be of 'Date' type.");
   EXPECT_EQ(Result(raw->MoveNext()), "ok");
-  EXPECT_EQ(Result(raw->MoveNext()), "80042717 Invalid cursor operation.");
+  EXPECT_EQ(Result(raw->MoveNext()), kd::testing::kInvalidCursor);
   EXPECT_EQ(Result(raw->get_Int16At(0, &number)),
             "8004272E Attempt to read outside record buffer.");
 
@@ -183,7 +184,7 @@ TEST_F(ServerCalls, RecordsetThroughItsFunctionTable) {
   CBstr nowhere(Wide(dir_.File("none.pdb")));
   EXPECT_EQ(Result(rs->OpenTable(nowhere.get(), digest.get())),
             "80042710 Generic error: Cannot access file '" + dir_.File("none.pdb") + "'.");
-  EXPECT_EQ(Result(rs->get_RecordCount(&count)), "80042720 Recordset not opened.");
+  EXPECT_EQ(Result(rs->get_RecordCount(&count)), kd::testing::kNotOpened);
 }
 
 // Late-bound calls, as scripts make them: names, the default member, variables
@@ -328,7 +329,7 @@ TEST_F(ServerCalls, ObjectsOnSeveralThreads) {
       if (cursorFailures) {
         raw->MoveLast();
         raw->MoveNext();
-        if (Result(raw->MoveNext()) != "80042717 Invalid cursor operation.") ++failures;
+        if (Result(raw->MoveNext()) != kd::testing::kInvalidCursor) ++failures;
       } else if (Result(raw->get_Int16At(5000, &number)) !=
                  "8004272E Attempt to read outside record buffer.") {
         ++failures;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "server/tests/com_client.h"
+#include "testing/outcomes.h"
 
 namespace kdcom::testing {
 namespace {
@@ -107,7 +108,7 @@ TEST(ServerRegistration, WritesAndRemovesTheRegistryData) {
     DISPID id = 0;
     EXPECT_TRUE(FAILED(raw->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id)));
     VARIANT_BOOL atEnd = 0;
-    EXPECT_EQ(Result(raw->get_EOF(&atEnd)), "80042720 Recordset not opened.");
+    EXPECT_EQ(Result(raw->get_EOF(&atEnd)), kd::testing::kNotOpened);
   }
 
   ASSERT_EQ(library.Register(), S_OK);

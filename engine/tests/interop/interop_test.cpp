@@ -33,7 +33,7 @@
 #include "engine/tests/interop/expectation.h"
 #include "foundation/clock.h"
 #include "foundation/errors.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace kd {
 namespace {

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "foundation/codepage.h"
-#include "foundation/testing/temp_dir.h"
 #include "rawdb/raw_db.h"
+#include "testing/bitmap_images.h"
+#include "testing/temp_dir.h"
 #include "tools/kdpdb/picture_files.h"
 #include "tools/kdpdb/tests/tool_runner.h"
 #include "tools/kdpdb/values.h"
@@ -35,8 +36,7 @@ std::string SampleDigest() {
 }
 
 // A 16 x 2 device bitmap at 1 bit per pixel.
-const Bytes kDeviceBitmap = {'b', 'm', 0, 16, 0, 2, 0,    2,    1,    2,
-                             0,   72,  0, 0,  0, 0, 0xF0, 0x0F, 0xAA, 0x55};
+const Bytes& kDeviceBitmap = kd::testing::SmallDeviceBitmap();
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -710,14 +710,14 @@ TEST_F(KdpdbTest, ReadingVerbsWriteNothing) {
        outputs.File("p.bmp")},
   };
   const FileState before = SnapshotFile(db_);
-  const std::vector<std::string> names = testing::ListDirectory(dir_.path());
+  const std::vector<std::string> names = kd::testing::ListDirectory(dir_.path());
   for (const auto& arguments : kReads) {
     SCOPED_TRACE(arguments[0] + " " + arguments.back());
     Run(arguments);
     EXPECT_EQ(SnapshotFile(db_), before);
-    EXPECT_EQ(testing::ListDirectory(dir_.path()), names);  // no new or temporary files
+    EXPECT_EQ(kd::testing::ListDirectory(dir_.path()), names);  // no new or temporary files
   }
-  EXPECT_EQ(testing::ListDirectory(outputs.path()),
+  EXPECT_EQ(kd::testing::ListDirectory(outputs.path()),
             (std::vector<std::string>{"block", "notes", "p.bmp", "p.png"}));
 }
 

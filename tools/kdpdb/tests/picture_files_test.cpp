@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "bitmap/device_bitmap.h"
+#include "foundation/byte_order.h"
+#include "testing/bitmap_images.h"
 #include "tools/kdpdb/picture_files.h"
 
 namespace kdpdb {
@@ -16,51 +18,27 @@ struct Rgb {
   std::uint8_t r, g, b;
 };
 
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
-
-// A BMP image from its rows (top row first, unpadded), laid out bottom-up
-// unless `topDown`.
+// A BMP image (without a resolution) from its rows (top row first, unpadded),
+// laid out bottom-up unless `topDown`.
 Bytes MakeBmp(std::int32_t width, int bitsPerPixel, const std::vector<Rgb>& table,
               const std::vector<Bytes>& rows, bool topDown = false, std::uint32_t compression = 0,
               const std::vector<std::uint32_t>& masks = {}) {
   const std::size_t stride = (static_cast<std::size_t>(width) * bitsPerPixel + 31) / 32 * 4;
-  const std::size_t bitsOffset = 54 + 4 * masks.size() + 4 * table.size();
-  Bytes bmp(bitsOffset + stride * rows.size(), 0);
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  Put32(bmp, 2, static_cast<std::uint32_t>(bmp.size()));
-  Put32(bmp, 10, static_cast<std::uint32_t>(bitsOffset));
-  Put32(bmp, 14, 40);
-  Put32(bmp, 18, static_cast<std::uint32_t>(width));
-  const auto height = static_cast<std::int32_t>(rows.size());
-  Put32(bmp, 22, static_cast<std::uint32_t>(topDown ? -height : height));
-  Put16(bmp, 26, 1);
-  Put16(bmp, 28, static_cast<std::uint32_t>(bitsPerPixel));
-  Put32(bmp, 30, compression);
-  Put32(bmp, 46, static_cast<std::uint32_t>(table.size()));
-  std::size_t at = 54;
-  for (std::uint32_t mask : masks) {
-    Put32(bmp, at, mask);
-    at += 4;
-  }
-  for (const Rgb& c : table) {
-    bmp[at++] = c.b;
-    bmp[at++] = c.g;
-    bmp[at++] = c.r;
-    bmp[at++] = 0;
-  }
+  Bytes padded(stride * rows.size(), 0);
   for (std::size_t y = 0; y < rows.size(); ++y) {
     std::size_t stored = topDown ? y : rows.size() - 1 - y;
-    std::copy(rows[y].begin(), rows[y].end(), bmp.begin() + bitsOffset + stride * stored);
+    std::copy(rows[y].begin(), rows[y].end(), padded.begin() + stride * stored);
   }
-  return bmp;
+  Bytes tableBytes;
+  for (const Rgb& c : table)
+    tableBytes.insert(tableBytes.end(), {c.b, c.g, c.r, 0});
+  Bytes maskBytes(4 * masks.size());
+  for (std::size_t i = 0; i < masks.size(); ++i)
+    kd::StoreLittleEndian32(&maskBytes[4 * i], masks[i]);
+  const auto height = static_cast<std::int32_t>(rows.size());
+  return kd::testing::BmpImage(width, topDown ? -height : height,
+                               static_cast<std::uint16_t>(bitsPerPixel), tableBytes, padded, 0,
+                               compression, maskBytes);
 }
 
 Bytes Pixels(const std::vector<Rgb>& pixels) {
@@ -256,7 +234,7 @@ TEST(PictureFiles, RefusesImagesItCannotRead) {
   Bytes good = MakeBmp(2, 24, {}, {{0, 0, 0, 0, 0, 0}});
   auto with32 = [&](std::size_t at, std::uint32_t value) {
     Bytes bmp = good;
-    Put32(bmp, at, value);
+    kd::StoreLittleEndian32(&bmp[at], value);
     return bmp;
   };
   Bytes signature = good;

@@ -1,12 +1,10 @@
 #include "tools/kdpdb/tests/tool_runner.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -91,19 +89,6 @@ FileState SnapshotFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   state.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return state;
-}
-
-std::vector<std::string> ListDirectory(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(path.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 }  // namespace kdpdb::testing

@@ -29,9 +29,6 @@ struct FileState {
 };
 FileState SnapshotFile(const std::string& path);
 
-// Names in a directory, sorted.
-std::vector<std::string> ListDirectory(const std::string& path);
-
 }  // namespace kdpdb::testing
 
 #endif  // KDDAO_TOOLS_KDPDB_TESTS_TOOL_RUNNER_H_

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "engine/palm_time.h"
-#include "foundation/testing/temp_dir.h"
+#include "testing/bitmap_images.h"
+#include "testing/temp_dir.h"
 #include "tools/kdpdb/values.h"
 
 namespace kdpdb {
@@ -203,8 +204,7 @@ TEST(ParseFieldValue, ReadsDatesAndTextAsTheRecordsetTakesThem) {
 }
 
 // A 16 x 2 device bitmap at 1 bit per pixel.
-const Bytes kDeviceBitmap = {'b', 'm', 0, 16, 0, 2, 0,    2,    1,    2,
-                             0,   72,  0, 0,  0, 0, 0xF0, 0x0F, 0xAA, 0x55};
+const Bytes& kDeviceBitmap = kd::testing::SmallDeviceBitmap();
 
 TEST(ParseFieldValue, ReadsBytesFromHexDigitsOrAFile) {
   TempDir dir;

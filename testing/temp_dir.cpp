@@ -1,5 +1,6 @@
-#include "foundation/testing/temp_dir.h"
+#include "testing/temp_dir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -11,20 +12,21 @@ namespace kd::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(fs::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent) {
   static std::atomic<unsigned> counter{0};
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path base = fs::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate =
-        base / ("kddao-test-" + std::to_string(stamp) + "-" + std::to_string(counter.fetch_add(1)));
+    fs::path candidate = fs::path(parent) / ("kddao-test-" + std::to_string(stamp) + "-" +
+                                             std::to_string(counter.fetch_add(1)));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       path_ = candidate.string();
       return;
     }
   }
-  throw std::runtime_error("cannot create a temporary directory");
+  throw std::runtime_error("cannot create a directory in '" + parent + "'");
 }
 
 TempDir::~TempDir() {
@@ -53,6 +55,16 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 bool FileExists(const std::string& path) {
   std::error_code error;
   return fs::exists(path, error);
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace kd::testing
