@@ -112,11 +112,6 @@ TEST(RawDbScenarioTest, ScriptLikeLifeOfADatabase) {
   ASSERT_EQ(Result(db.Delete(2)), "ok");  // kdRecordRemove: Dee
   db.get_RecordCount(&count);
   EXPECT_EQ(count, 1);
-  EXPECT_EQ(Result(db.LookupUniqueID(2)),
-            "80042719 Record exists in database, but with a deleted or archived status.");
-  EXPECT_EQ(Result(db.LookupUniqueID(3)),
-            "80042719 Record exists in database, but with a deleted or archived status.");
-  EXPECT_EQ(Result(db.LookupUniqueID(4)), "80042718 No record found for this UniqueId.");
   db.Close();
 
   // The file: one live record, then the deleted one without data and the
