@@ -1,4 +1,4 @@
-// The recordset's picture properties and the portable picture object; and the
+// The portable picture object and pictures of the platform read back; and the
 // colours of decoded images against an independent decoder of Palm bitmaps.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include "bitmap/device_bitmap.h"
 #include "bitmap/picture.h"
 #include "bitmap/tests/picture_test_util.h"
-#include "recordset/recordset.h"
 #include "testing/bitmap_images.h"
 #include "testing/outcomes.h"
 #include "testing/temp_dir.h"
@@ -23,95 +22,6 @@ using testing::Bmp32;
 using testing::Bytes;
 using testing::DeviceBitmap;
 using testing::PlatformPicture;
-using testing::Result;
-
-const char* const kNotByteArray = "80042725 Value must be a single dimension Byte array.";
-const char* const kNotPicture = "80042728 Object type must be IDispPicture";
-const char* const kBitmapError = "80042710 Generic error: bitmap error.";
-
-// A 1-bit bitmap of 16 x 2 units at `density`.
-Bytes SmallBitmap(std::uint16_t density = 72) {
-  std::uint32_t rows = 2u * density / 72;
-  std::uint16_t rowBytes = static_cast<std::uint16_t>(((16u * density / 72 + 15) / 8) & ~1u);
-  return DeviceBitmap(16, 2, rowBytes, 1, density, Bytes(rowBytes * rows, 0x5A));
-}
-
-TEST(PictureTest, CreateOlePictureNeedsAByteArrayAndNoTable) {
-  CRecordset rs;  // closed: the conversions need no table
-  struct Case {
-    const char* what;
-    CVariant value;
-    std::string result;
-  } cases[] = {
-      {"a bitmap", CVariant::Bytes(SmallBitmap()), "ok"},
-      {"64000 elements", CVariant::Bytes([] {
-         Bytes b = SmallBitmap();
-         b.resize(64000, 0);
-         return b;
-       }()),
-       "ok"},
-      {"64001 elements", CVariant::Bytes(Bytes(64001, 0)), kNotByteArray},
-      {"two dimensions", CVariant::Array(CSafeArray(VT_UI1, {{16, 0}, {2, 0}})), kNotByteArray},
-      {"16-bit integers", CVariant::Array(CSafeArray(VT_I2, {{16, 0}})), kNotByteArray},
-      {"by reference", CVariant::Bytes(SmallBitmap()).AsByRef(), kNotByteArray},
-      {"a string", CVariant::String(u"bm"), kNotByteArray},
-      {"empty", CVariant(), kNotByteArray},
-      {"a bad signature", CVariant::Bytes(DeviceBitmap(16, 2, 2, 1, 72, Bytes(4, 0), 0, "ab")),
-       kBitmapError},
-      {"version 1", CVariant::Bytes(DeviceBitmap(16, 2, 2, 1, 72, Bytes(4, 0), 0, "bm", 1)),
-       kBitmapError},
-      {"the placeholder",
-       CVariant::Bytes({0x62, 0x6D, 0, 0, 0, 0, 0, 2, 0, 2, 0, 0x48, 0, 0, 0, 0}), kBitmapError},
-  };
-  for (const Case& c : cases) {
-    CVariant picture = CVariant::I4(7);
-    EXPECT_EQ(Result(rs.get_CreateOlePicture(c.value, &picture)), c.result) << c.what;
-    if (c.result == "ok") {
-      EXPECT_EQ(picture.GetType(), VT_DISPATCH) << c.what;
-    } else {
-      EXPECT_EQ(picture, CVariant::I4(7)) << c.what;  // untouched on failure
-    }
-  }
-}
-
-TEST(PictureTest, PictureRoundTripComesBackAtDensity72) {
-  CRecordset rs;
-  Bytes bitmap = SmallBitmap(144);
-  CVariant picture;
-  ASSERT_EQ(Result(rs.get_CreateOlePicture(CVariant::Bytes(bitmap), &picture)), "ok");
-  CVariant back;
-  ASSERT_EQ(Result(rs.get_CreateKDBitmap(picture, &back)), "ok");
-  ASSERT_TRUE(back.IsByteArray());
-  const Bytes& bytes = back.GetArray().GetData();
-  EXPECT_EQ((bytes[2] << 8) | bytes[3], 32);  // width in units at density 72
-  EXPECT_EQ((bytes[4] << 8) | bytes[5], 4);
-  EXPECT_EQ((bytes[10] << 8) | bytes[11], 72);
-  EXPECT_EQ(bytes[8], 1);  // the 1-bit table comes back as depth 1
-  EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.end()), Bytes(bitmap.begin() + 16, bitmap.end()));
-}
-
-TEST(PictureTest, CreateKDBitmapNeedsAPicture) {
-  CRecordset rs;
-  auto notAPicture = std::make_shared<CAutomationObject>();
-  CVariant picture;
-  rs.get_CreateOlePicture(CVariant::Bytes(SmallBitmap()), &picture);
-  struct Case {
-    const char* what;
-    CVariant value;
-  } cases[] = {
-      {"a string", CVariant::String(u"picture")},
-      {"a number", CVariant::I4(1)},
-      {"empty", CVariant()},
-      {"a picture by reference", picture.AsByRef()},
-      {"an object that is not a picture", CVariant::Object(notAPicture)},
-      {"no object", CVariant::Object(nullptr)},
-  };
-  for (const Case& c : cases) {
-    CVariant out = CVariant::I4(7);
-    EXPECT_EQ(Result(rs.get_CreateKDBitmap(c.value, &out)), kNotPicture) << c.what;
-    EXPECT_EQ(out, CVariant::I4(7)) << c.what;
-  }
-}
 
 TEST(PictureTest, LargePicturesAreReturnedWhateverTheirSize) {
   // An 8-bit picture of 300 x 300 pixels: 16 + 300 x 300 bytes, more than a
@@ -142,7 +52,7 @@ TEST(PictureTest, TopDownImagesAreTurnedOver) {
 
 TEST(PictureTest, PortablePicturesSaveAndLoadAsBmpFiles) {
   testing::TempDir dir;
-  auto held = std::make_shared<CPicture>(DeviceBitmapToBmp(SmallBitmap()));
+  auto held = std::make_shared<CPicture>(DeviceBitmapToBmp(testing::SmallDeviceBitmap()));
   std::string path = dir.File("small.bmp");
   held->SaveBmp(path);
   EXPECT_EQ(testing::ReadFileBytes(path), held->GetBmpImage());
@@ -166,7 +76,7 @@ TEST(PictureTest, ColoursAgreeWithAnIndependentPalmBitmapDecoder) {
   for (std::uint8_t depth : {1, 2, 4, 8}) {
     const std::uint16_t columns = 16;
     const std::uint16_t rows = 4;
-    const std::uint16_t rowBytes = static_cast<std::uint16_t>(((columns * depth + 15) / 8) & ~1u);
+    const std::uint16_t rowBytes = testing::DeviceRowBytes(columns, depth);
     Bytes pixels(static_cast<std::size_t>(rowBytes) * rows);
     // Pixel bytes of every kind; 8-bit indices stay below 232, the colours the
     // other decoder's system palette holds (the rest are black).
