@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/errors.h"
@@ -73,83 +74,42 @@ struct GetCase {
   std::int32_t consumed;
 };
 
-HRESULT GetInt(CRawDB& db, std::int32_t offset, double* out,
-               HRESULT (CRawDB::*getter)(std::int32_t, std::int32_t*)) {
-  std::int32_t value = 0;
-  HRESULT result = (db.*getter)(offset, &value);
-  *out = value;
-  return result;
+double AsDouble(double value) {
+  return value;
+}
+double AsDouble(const CVariant& value) {
+  return value.GetType() == VT_DATE ? value.GetDate() : -1;
+}
+
+// A getter of any accessor, its value as a double; the value starts as 5, so
+// that a getter that writes nothing cannot pass for one that reads 0.
+template <typename T>
+std::function<HRESULT(CRawDB&, std::int32_t, double*)> Getter(
+    HRESULT (CRawDB::*getter)(std::int32_t, T*)) {
+  return [getter](CRawDB& db, std::int32_t offset, double* out) {
+    T value = T();
+    if constexpr (std::is_arithmetic_v<T>) value = 5;
+    HRESULT result = (db.*getter)(offset, &value);
+    *out = AsDouble(value);
+    return result;
+  };
 }
 
 TEST_F(AccessorsTest, GetsOfEveryNumericAccessor) {
-  auto integer = [](HRESULT (CRawDB::*getter)(std::int32_t, std::int32_t*)) {
-    return [getter](CRawDB& db, std::int32_t offset, double* out) {
-      return GetInt(db, offset, out, getter);
-    };
-  };
   const GetCase cases[] = {
-      {"Int8 FF", {0xFF}, integer(&CRawDB::get_Int8At), -1, 1},
-      {"UInt8 FF", {0xFF}, integer(&CRawDB::get_UInt8At), 255, 1},
-      {"Int16 8000", {0x80, 0x00}, integer(&CRawDB::get_Int16At), -32768, 2},
-      {"UInt16 FFFF", {0xFF, 0xFF}, integer(&CRawDB::get_UInt16At), 65535, 2},
-      {"Int32", {0x12, 0x34, 0x56, 0x78}, integer(&CRawDB::get_Int32At), 0x12345678, 4},
-      {"UInt32 FFFFFFFF", {0xFF, 0xFF, 0xFF, 0xFF}, integer(&CRawDB::get_UInt32At), -1, 4},
-      {"UInt32 80000000", {0x80, 0, 0, 0}, integer(&CRawDB::get_UInt32At), -2147483648.0, 4},
-      {"Single 1.0",
-       {0x3F, 0x80, 0, 0},
-       [](CRawDB& db, std::int32_t o, double* out) {
-         float v = 0;
-         HRESULT r = db.get_SingleAt(o, &v);
-         *out = v;
-         return r;
-       },
-       1.0,
-       4},
-      {"Double -2.5",
-       {0xC0, 0x04, 0, 0, 0, 0, 0, 0},
-       [](CRawDB& db, std::int32_t o, double* out) { return db.get_DoubleAt(o, out); },
-       -2.5,
-       8},
-      {"Date 0",
-       {0, 0, 0, 0},
-       [](CRawDB& db, std::int32_t o, double* out) {
-         CVariant v;
-         HRESULT r = db.get_DateAt(o, &v);
-         *out = v.GetType() == VT_DATE ? v.GetDate() : -1;
-         return r;
-       },
-       1462.0,
-       4},
-      {"Date 1 day 12 h",
-       {0x00, 0x01, 0xFA, 0x40},
-       [](CRawDB& db, std::int32_t o, double* out) {
-         CVariant v;
-         HRESULT r = db.get_DateAt(o, &v);
-         *out = v.GetType() == VT_DATE ? v.GetDate() : -1;
-         return r;
-       },
-       1463.5,
-       4},
-      {"Boolean 01",
-       {0x01},
-       [](CRawDB& db, std::int32_t o, double* out) {
-         std::int16_t v = 0;
-         HRESULT r = db.get_BooleanAt(o, &v);
-         *out = v;
-         return r;
-       },
-       -1,
-       1},
-      {"Boolean 00",
-       {0x00},
-       [](CRawDB& db, std::int32_t o, double* out) {
-         std::int16_t v = 5;
-         HRESULT r = db.get_BooleanAt(o, &v);
-         *out = v;
-         return r;
-       },
-       0,
-       1},
+      {"Int8 FF", {0xFF}, Getter(&CRawDB::get_Int8At), -1, 1},
+      {"UInt8 FF", {0xFF}, Getter(&CRawDB::get_UInt8At), 255, 1},
+      {"Int16 8000", {0x80, 0x00}, Getter(&CRawDB::get_Int16At), -32768, 2},
+      {"UInt16 FFFF", {0xFF, 0xFF}, Getter(&CRawDB::get_UInt16At), 65535, 2},
+      {"Int32", {0x12, 0x34, 0x56, 0x78}, Getter(&CRawDB::get_Int32At), 0x12345678, 4},
+      {"UInt32 FFFFFFFF", {0xFF, 0xFF, 0xFF, 0xFF}, Getter(&CRawDB::get_UInt32At), -1, 4},
+      {"UInt32 80000000", {0x80, 0, 0, 0}, Getter(&CRawDB::get_UInt32At), -2147483648.0, 4},
+      {"Single 1.0", {0x3F, 0x80, 0, 0}, Getter(&CRawDB::get_SingleAt), 1.0, 4},
+      {"Double -2.5", {0xC0, 0x04, 0, 0, 0, 0, 0, 0}, Getter(&CRawDB::get_DoubleAt), -2.5, 8},
+      {"Date 0", {0, 0, 0, 0}, Getter(&CRawDB::get_DateAt), 1462.0, 4},
+      {"Date 1 day 12 h", {0x00, 0x01, 0xFA, 0x40}, Getter(&CRawDB::get_DateAt), 1463.5, 4},
+      {"Boolean 01", {0x01}, Getter(&CRawDB::get_BooleanAt), -1, 1},
+      {"Boolean 00", {0x00}, Getter(&CRawDB::get_BooleanAt), 0, 1},
   };
   for (const GetCase& c : cases) {
     // At offset 3, after three filler bytes, and then once more past the end.

@@ -2,7 +2,6 @@
 // made for each test; its output parsed back, its exit status and error texts
 // checked, and the files it must not touch compared byte for byte.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <fstream>
 #include <iterator>
@@ -48,20 +47,6 @@ std::vector<std::string> Lines(const std::string& text) {
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;
-}
-
-Bytes WritePng(std::uint32_t width, std::uint32_t height, const Bytes& rgb) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr));
-  Bytes png(size);
-  EXPECT_TRUE(png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr));
-  png.resize(size);
-  return png;
 }
 
 class KdpdbTest : public ::testing::Test {
@@ -473,7 +458,7 @@ TEST_F(KdpdbTest, PicturesGoInAndComeOutWithTheirPixels) {
   const Bytes rgb = {255, 0, 0, 0,   255, 0, 0, 0,   255, 255, 255, 255,
                      0,   0, 0, 255, 255, 0, 0, 255, 255, 255, 0,   255};
   const std::string png = File("in.png");
-  kd::testing::WriteFileBytes(png, WritePng(4, 2, rgb));
+  kd::testing::WriteFileBytes(png, testing::WritePng(4, 2, rgb, false));
 
   const std::string raw8 = File("in8.raw");
   Run({"import-bitmap", png, "--out", raw8, "--depth", "8"});

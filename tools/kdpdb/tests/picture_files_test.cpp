@@ -1,7 +1,6 @@
 // BMP images to and from PNG files, and the colour reduction for a chosen
 // device bitmap depth.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "foundation/byte_order.h"
 #include "testing/bitmap_images.h"
 #include "tools/kdpdb/picture_files.h"
+#include "tools/kdpdb/tests/tool_runner.h"
 
 namespace kdpdb {
 namespace {
@@ -146,22 +146,8 @@ TEST(PictureFiles, DecodesEveryBmpDepthAndWritesItAsPng) {
   }
 }
 
-Bytes MakeRgbaPng(std::uint32_t width, std::uint32_t height, const Bytes& rgba) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr));
-  Bytes png(size);
-  EXPECT_TRUE(png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr));
-  png.resize(size);
-  return png;
-}
-
 TEST(PictureFiles, LaysTransparentPngPixelsOverWhite) {
-  Bytes png = MakeRgbaPng(3, 1, {255, 0, 0, 0, 0, 0, 255, 255, 0, 0, 0, 128});
+  Bytes png = testing::WritePng(3, 1, {255, 0, 0, 0, 0, 0, 255, 255, 0, 0, 0, 128}, true);
   RgbImage image = DecodePng(png);
   ASSERT_EQ(image.rgb.size(), 9u);
   EXPECT_EQ(Bytes(image.rgb.begin(), image.rgb.begin() + 6), Pixels({kWhite, kBlue}));
@@ -268,7 +254,7 @@ TEST(PictureFiles, RefusesImagesItCannotRead) {
   EXPECT_THROW(DecodePng(good), ToolError);  // a BMP is no PNG
   EXPECT_THROW(DecodePng(Bytes()), ToolError);
   Bytes wide(4 * 5000, 255);
-  EXPECT_THROW(DecodePng(MakeRgbaPng(5000, 1, wide)), ToolError);
+  EXPECT_THROW(DecodePng(testing::WritePng(5000, 1, wide, true)), ToolError);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tools/kdpdb/tests/tool_runner.h"
 
 #include <fcntl.h>
+#include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,6 +90,25 @@ FileState SnapshotFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   state.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return state;
+}
+
+std::vector<std::uint8_t> WritePng(std::uint32_t width, std::uint32_t height,
+                                   const std::vector<std::uint8_t>& pixels, bool withAlpha) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width;
+  image.height = height;
+  image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) {
+    throw std::runtime_error("libpng cannot size the image");
+  }
+  std::vector<std::uint8_t> png(size);
+  if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr)) {
+    throw std::runtime_error("libpng cannot write the image");
+  }
+  png.resize(size);
+  return png;
 }
 
 }  // namespace kdpdb::testing

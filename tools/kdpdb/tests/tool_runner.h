@@ -1,5 +1,5 @@
-// Runs the built kdpdb as a child process, and snapshots files to show that
-// a run left them alone.
+// Runs the built kdpdb as a child process, snapshots files to show that a run
+// left them alone, and writes the PNG images tests hand it.
 #ifndef KDDAO_TOOLS_KDPDB_TESTS_TOOL_RUNNER_H_
 #define KDDAO_TOOLS_KDPDB_TESTS_TOOL_RUNNER_H_
 
@@ -28,6 +28,11 @@ struct FileState {
   }
 };
 FileState SnapshotFile(const std::string& path);
+
+// A PNG image of `pixels`, 3 bytes a pixel (RGB) or 4 (RGBA) by `withAlpha`,
+// written by libpng. Throws std::runtime_error when libpng fails.
+std::vector<std::uint8_t> WritePng(std::uint32_t width, std::uint32_t height,
+                                   const std::vector<std::uint8_t>& pixels, bool withAlpha);
 
 }  // namespace kdpdb::testing
 
