@@ -18,6 +18,30 @@ if(KD_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build (fuzz/, clang only): every library instrumented for
+# libFuzzer's coverage, under AddressSanitizer and UndefinedBehaviorSanitizer;
+# the targets link libFuzzer's main themselves.
+option(KD_FUZZ "Build the fuzz targets (clang: libFuzzer, ASan, UBSan)" OFF)
+if(KD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KD_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer
+                      -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/fuzz/coverage_ignore.txt)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# The thread build: ThreadSanitizer over the concurrency tests.
+option(KD_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+if(KD_SANITIZE_THREAD)
+  if(WIN32 OR KD_SANITIZE OR KD_FUZZ)
+    message(FATAL_ERROR "KD_SANITIZE_THREAD is for the native build, without the other sanitizers")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # kd_warnings(target): the warning set every project target is built with.
 function(kd_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)

@@ -1,0 +1,39 @@
+// Text to number and text to date (ChangeType from VT_BSTR). Byte 0 picks
+// the target; the rest is the text, one character a byte (Windows-1252).
+// A value read from text, written as text and read again must come to rest:
+// the second text reads to the value it was written from (integers, booleans
+// and dates) or to a value written as the same text (reals, which text keeps
+// to 7 or 15 digits).
+#include "foundation/codepage.h"
+#include "foundation/coercion.h"
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace kd::fuzz;
+  static const kd::VarType kTargets[] = {kd::VT_I1,   kd::VT_UI1, kd::VT_I2, kd::VT_UI2,
+                                         kd::VT_I4,   kd::VT_UI4, kd::VT_R4, kd::VT_R8,
+                                         kd::VT_BOOL, kd::VT_DATE};
+  if (size == 0) return 0;
+  const kd::VarType target = kTargets[data[0] % 10];
+  const std::string narrow(reinterpret_cast<const char*>(data) + 1, size - 1);
+  kd::CVariant value;
+  if (!Accepted([&] { value = kd::ChangeType(kd::CVariant::String(kd::ToWide(narrow)), target); }))
+    return 0;
+  Check(value.GetType() == target, "a value of another type", narrow);
+  kd::CVariant text;
+  if (!Accepted([&] { text = kd::ChangeType(value, kd::VT_BSTR); })) {
+    Check(target == kd::VT_DATE, "a number that cannot be written as text", narrow);
+    return 0;  // dates outside the years 100 to 9999 have no text
+  }
+  const std::string written = kd::ToAnsi(text.GetString());
+  kd::CVariant again;
+  MustSucceed("reading back a value written as text",
+              [&] { again = kd::ChangeType(text, target); });
+  const bool real = target == kd::VT_R4 || target == kd::VT_R8;
+  if (!real)
+    Check(SameValue(again, value), "text reads back as another value", narrow + " -> " + written);
+  kd::CVariant rewritten;
+  MustSucceed("writing it again", [&] { rewritten = kd::ChangeType(again, kd::VT_BSTR); });
+  Check(SameValue(rewritten, text), "text does not come to rest", narrow + " -> " + written);
+  return 0;
+}
