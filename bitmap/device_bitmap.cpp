@@ -192,10 +192,11 @@ void DeviceBitmapToDib(CMemFile& source, CMemFile& target) {
     std::memcpy(image.Table(), format->table, 4 * format->tableEntries);
   }
 
-  // The last device row is the first stored.
+  // The last device row is the first stored. An image without columns has
+  // rows of no bytes, and nothing to convert.
   std::vector<std::uint8_t> converted(ConvertedRowLength(depth, rowBytes) + stride);
   const std::uint8_t* bits = source.GetBuffer() + kDeviceBitmapHeaderSize;
-  for (std::uint32_t r = 0; r < rows; ++r) {
+  for (std::uint32_t r = 0; stride != 0 && r < rows; ++r) {
     std::fill(converted.begin(), converted.end(), 0);
     ConvertRowToImage(depth, bits + static_cast<std::size_t>(rows - 1 - r) * rowBytes, rowBytes,
                       converted.data());

@@ -6,6 +6,7 @@
 
 #include "bitmap/device_bitmap.h"
 #include "testing/bitmap_images.h"
+#include "testing/hex.h"
 #include "testing/outcomes.h"
 
 namespace kd {
@@ -15,6 +16,7 @@ using testing::Bmp16;
 using testing::Bmp32;
 using testing::Bytes;
 using testing::DeviceBitmap;
+using testing::Hex;
 using testing::Raised;
 
 TEST(DecodeTest, OneBitImage) {
@@ -125,6 +127,30 @@ TEST(DecodeTest, BadHeadersAreRefused) {
   for (const Case& c : cases) {
     EXPECT_EQ(Raised([&] { DeviceBitmapToBmp(c.bitmap); }), c.outcome) << c.what;
   }
+}
+
+// Inputs the fuzz targets found (docs/robustness.md), kept as they failed:
+// bitmaps without pixel columns, whose rows of no bytes the decoder copied
+// from an empty buffer.
+TEST(DecodeTest, FuzzFindingsBitmapsWithoutColumns) {
+  // 0 x 2048 units of 16 bits at density 8960: 254862 rows of no bytes.
+  Bytes image = DeviceBitmapToBmp(Hex("626d0000080000001002230003e1ffff"));
+  EXPECT_EQ(Bmp32(image, 18), 0u);
+  EXPECT_EQ(Bmp32(image, 22), 254862u);
+  EXPECT_EQ(image.size(), 54u);
+  // A 4-bit image 0x05000000 pixels wide, of which the encoder keeps the low
+  // 16 bits: a device bitmap of 0 x 3 pixels at depth 8, which decodes.
+  Bytes bitmap = BmpToDeviceBitmap(
+      Hex("424d82000000000000007600000028000000000000050300000001000400000000000c000000130b0000"
+          "130b00001000000000ff250020df4a0030cf6f0040bf940050afb900609fde00708f0300807f2800"
+          "0006fc877f87ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+          "ffffffffffffffff80000000000c000000007ffc8706878c000f0b0000000006e01ff00f2b00012340"
+          "0056789000abcde000"));
+  EXPECT_EQ(bitmap, DeviceBitmap(0, 3, 0, 8, 72, {}, 0xFFFFFFFF));
+  image = DeviceBitmapToBmp(bitmap);
+  EXPECT_EQ(Bmp32(image, 18), 0u);
+  EXPECT_EQ(Bmp32(image, 22), 3u);
+  EXPECT_EQ(image.size(), 54u + 1024);
 }
 
 }  // namespace
