@@ -19,4 +19,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+# Keep the prefix's server running between the test programs (30 seconds after
+# the last one ends): a program that starts while the server of the previous
+# one is shutting down can fail to connect. Exit status 2: already running.
+wineserver -p30 2>/dev/null || true
 exec wine "$@"
