@@ -18,8 +18,6 @@ namespace kd {
 
 namespace {
 
-constexpr std::int32_t kRecordIndexBuckets = 32765;
-
 bool IsDeleteMode(std::int32_t mode) {
   return mode == kdRecordDelete || mode == kdRecordArchive || mode == kdRecordRemove;
 }
@@ -35,7 +33,6 @@ CPdbDatabase::CPdbDatabase(const char* path) {
   sortInfo_.SetBigEndian(true);
   appInfo_.Reset();
   sortInfo_.Reset();
-  recordsByUniqueID_.InitHashTable(kRecordIndexBuckets);
   editRecord_.Reset();
 }
 
@@ -44,19 +41,13 @@ CPdbDatabase::~CPdbDatabase() {
 }
 
 void CPdbDatabase::DropRecords() {
-  liveRecords_.RemoveAll();
-  deletedRecords_.RemoveAll();
-  recordsByUniqueID_.RemoveAll();
+  index_.Clear();
+  for (CArray<CPdbRecord*>* list : {&liveRecords_, &deletedRecords_}) {
+    for (std::int32_t i = 0; i < list->GetCount(); ++i)
+      RecordDeleter()((*list)[i]);  // a record from the heap; the arena's stay
+    list->RemoveAll();
+  }
   loaded_.Clear();
-}
-
-CRecordIndex::~CRecordIndex() {
-  RemoveAll();
-}
-
-void CRecordIndex::DestroyItem(CHashItem* item) {
-  auto* recordPtr = static_cast<CPdbRecordPtr*>(item);
-  if (!recordPtr->IsPooled()) delete recordPtr;
 }
 
 // ---- header image ---------------------------------------------------------
@@ -232,6 +223,7 @@ void CPdbDatabase::LoadFromFile() {
   liveRecords_.Reserve(static_cast<std::int32_t>(count - deletedCount));
   deletedRecords_.Reserve(static_cast<std::int32_t>(deletedCount));
   loaded_.Reserve(count);
+  index_.Reset(count);
   std::uint32_t nextData = 0;  // index of the next entry with data after i
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = entries + i * pdb::kRecordEntrySize;
@@ -248,7 +240,7 @@ void CPdbDatabase::LoadFromFile() {
     }
     const std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
     const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
-    RecordOwner record(loaded_.NewRecord());
+    CPdbRecord* record = loaded_.NewRecord();
     record->archived = deleteBit && size > 0;
     record->deleted = deleteBit && size == 0;
     record->category = attributes & pdb::kAttrCategoryMask;
@@ -257,12 +249,11 @@ void CPdbDatabase::LoadFromFile() {
     record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIDOffset);
     if (!record->deleted) record->Borrow(image + offset, size);
 
-    CPdbRecord* loaded = record.get();
-    recordsByUniqueID_.Add(loaded_.NewItem(loaded->uniqueID, std::move(record)));
-    if (loaded->archived || loaded->deleted) {
-      deletedRecords_.Add(loaded);
+    index_.Insert(record);
+    if (record->archived || record->deleted) {
+      deletedRecords_.Add(record);
     } else {
-      liveRecords_.Add(loaded);
+      liveRecords_.Add(record);
     }
   }
   RenumberLiveRecords();
@@ -419,38 +410,11 @@ bool CPdbDatabase::CancelUpdate() {
   return pending;
 }
 
-CPdbRecordPtr* CPdbDatabase::FindItemOwning(std::uint32_t uniqueID,
-                                            const CPdbRecord* record) const {
-  UniqueIDKey key(uniqueID);
-  for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
-       item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
-    if (item->GetRecord() == record) return item;
-  }
-  return nullptr;
-}
-
-CPdbRecordPtr* CPdbDatabase::FindItemWithRecord(std::uint32_t uniqueID) const {
-  UniqueIDKey key(uniqueID);
-  CPdbRecordPtr* found = nullptr;
-  for (CPdbRecordPtr* item = recordsByUniqueID_.Lookup(key.c_str()); item != nullptr;
-       item = recordsByUniqueID_.LookupNext(item, key.c_str())) {
-    CPdbRecord* record = item->GetRecord();
-    if (record == nullptr) continue;
-    if (!record->deleted && !record->archived) return item;  // a live record first
-    if (found == nullptr) found = item;
-  }
-  return found;
-}
-
-CPdbRecordPtr* CPdbDatabase::FindEmptyItem(std::uint32_t uniqueID) const {
-  return FindItemOwning(uniqueID, nullptr);
-}
-
 std::uint32_t CPdbDatabase::AllocateUniqueID() {
   std::uint32_t seed = GetUniqueIDSeed();
   do {
     seed = seed >= pdb::kMaxUniqueID ? 1 : seed + 1;
-  } while (FindItemWithRecord(seed) != nullptr);
+  } while (index_.Find(seed) != nullptr);
   SetHeader32(pdb::kUniqueIDSeedOffset, seed);
   return seed;
 }
@@ -468,20 +432,12 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   if (editRecord_.uniqueID == 0) editRecord_.uniqueID = AllocateUniqueID();
   const std::uint32_t id = editRecord_.uniqueID;
 
-  // Which index item holds the stored record afterwards: the current record's
-  // own item when its ID stays, else an empty item of the new ID, else a new
-  // item. An ID that another record holds is refused.
-  // (Every live record is owned by an item keyed by its own ID.)
-  const bool keepsItem = editing_ && id == currentRecord->uniqueID;
-  CPdbRecordPtr* reusedItem = nullptr;
-  CPdbRecordPtr* previousItem = nullptr;
-  std::unique_ptr<CPdbRecordPtr> newItem;
-  if (!keepsItem) {
-    if (editing_) previousItem = FindItemOwning(currentRecord->uniqueID, currentRecord);
-    if (FindItemWithRecord(id) != nullptr) throw CErrX(kMsgDuplicateUniqueID);
-    reusedItem = FindEmptyItem(id);
-    if (reusedItem == nullptr) newItem = std::make_unique<CPdbRecordPtr>(id, nullptr);
-  }
+  // The stored record keeps its place in the index when its ID stays; an ID
+  // that another record holds is refused. Room for one more record is made
+  // first, so that nothing below can fail once the record has changed.
+  const bool changesID = adding_ || id != currentRecord->uniqueID;
+  if (changesID && index_.Find(id) != nullptr) throw CErrX(kMsgDuplicateUniqueID);
+  index_.ReserveOneMore();
 
   RecordOwner added;
   CPdbRecord* target = currentRecord;
@@ -490,8 +446,13 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
     target = added.get();
   }
   target->Assign(editRecord_.GetBuffer(), editRecord_.Size());
-  if (adding_) liveRecords_.Add(target);  // the last step that can fail
-  if (adding_) current_ = liveRecords_.GetCount() - 1;
+  if (adding_) {
+    liveRecords_.Add(target);  // the last step that can fail
+    added.release();           // the live list holds it now
+    current_ = liveRecords_.GetCount() - 1;
+  } else if (changesID) {
+    index_.Remove(target);
+  }
   target->archived = false;
   target->deleted = false;
   target->category = editRecord_.category;
@@ -499,13 +460,7 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   target->uniqueID = id;
   target->index = current_;
   target->dirty = true;
-
-  if (!keepsItem) {
-    RecordOwner owned = adding_ ? std::move(added) : previousItem->Release();
-    CPdbRecordPtr* holder = reusedItem != nullptr ? reusedItem : newItem.get();
-    holder->Reset(std::move(owned));
-    if (newItem) recordsByUniqueID_.Add(newItem.release());
-  }
+  if (changesID) index_.Insert(target);
   Save();
 }
 
@@ -518,8 +473,8 @@ void CPdbDatabase::Delete(std::int32_t mode) {
   if (mode == kdRecordArchive) record->archived = true;
   liveRecords_.RemoveAt(current_);
   if (mode == kdRecordRemove) {
-    CPdbRecordPtr* item = FindItemOwning(record->uniqueID, record);
-    if (item != nullptr) item->Reset(nullptr);  // drops the record; the item stays
+    index_.Remove(record);
+    RecordDeleter()(record);  // a record from the heap; the arena's stays
   }
   RenumberLiveRecords();
   editing_ = false;
@@ -528,9 +483,8 @@ void CPdbDatabase::Delete(std::int32_t mode) {
 }
 
 void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
-  CPdbRecordPtr* item = FindItemWithRecord(uniqueID);
-  if (item == nullptr) throw CErrX(kMsgNoRecordForUniqueID);
-  const CPdbRecord* record = item->GetRecord();
+  const CPdbRecord* record = index_.Find(uniqueID);
+  if (record == nullptr) throw CErrX(kMsgNoRecordForUniqueID);
   if (record->deleted || record->archived) throw CErrX(kMsgRecordDeletedOrArchived);
   MoveTo(record->index, true);
 }

@@ -3,10 +3,10 @@
 // committed (Update, Delete, SetBlock, a new database) rewrites the whole file
 // at once through Save; closing writes nothing.
 //
-// Ownership: the records belong to the items of the unique-ID index; the live
-// and deleted lists only point at them. The records and items that a load
-// builds, and the file image they borrow from, belong to the load's arena
-// (record_arena.h).
+// Ownership: the database owns every record, each of which is in exactly one
+// of the live and deleted lists: the records a load builds, and the file image
+// they borrow from, through the load's arena (record_arena.h); records added
+// since, from the heap. The unique-ID index only points at them.
 #ifndef KDDAO_ENGINE_PDB_DATABASE_H_
 #define KDDAO_ENGINE_PDB_DATABASE_H_
 
@@ -18,6 +18,7 @@
 #include "engine/pdb_record.h"
 #include "engine/record_arena.h"
 #include "engine/record_encoder.h"
+#include "engine/record_index.h"
 #include "foundation/containers.h"
 #include "foundation/errors.h"
 #include "foundation/messages.h"
@@ -35,17 +36,6 @@ enum KD_DeleteMode : std::int32_t {
 
 // The two info blocks.
 enum class InfoBlock : std::int32_t { kAppInfo = 0, kSortInfo = 1 };
-
-// The unique-ID index: every record, live or not, by its unique ID (32765
-// buckets, case-sensitive keys). It destroys the items it holds, but for
-// those of a load's arena, which the arena destroys.
-class CRecordIndex : public CHash<CPdbRecordPtr> {
- public:
-  ~CRecordIndex() override;
-
- protected:
-  void DestroyItem(CHashItem* item) override;
-};
 
 class CPdbDatabase {
  public:
@@ -156,16 +146,10 @@ class CPdbDatabase {
   void SetHeader16(std::uint32_t offset, std::uint16_t value);
   void SetHeader32(std::uint32_t offset, std::uint32_t value);
 
-  // The index item that owns `record` (which has `uniqueID`), or null.
-  CPdbRecordPtr* FindItemOwning(std::uint32_t uniqueID, const CPdbRecord* record) const;
-  // An index item for `uniqueID` that owns a record, or null.
-  CPdbRecordPtr* FindItemWithRecord(std::uint32_t uniqueID) const;
-  // An index item for `uniqueID` whose record pointer is empty, or null.
-  CPdbRecordPtr* FindEmptyItem(std::uint32_t uniqueID) const;
   void RenumberLiveRecords();
   CMemFile& BlockOf(InfoBlock block);
-  // Forgets every record: the lists and the index first, then the arena that
-  // holds what the last load built.
+  // Forgets every record: the index and the lists, the records from the heap,
+  // then the arena that holds what the last load built.
   void DropRecords();
 
   char path_[260];
@@ -174,7 +158,7 @@ class CPdbDatabase {
   CMemFile sortInfo_;
   CArray<CPdbRecord*> liveRecords_;
   CArray<CPdbRecord*> deletedRecords_;
-  CRecordIndex recordsByUniqueID_;
+  CRecordIndex index_;
   CRecordArena loaded_;
   std::int32_t current_ = -1;
   bool editing_ = false;

@@ -1,11 +1,10 @@
-// One record in memory, and the hash item that owns it.
+// One record in memory.
 #ifndef KDDAO_ENGINE_PDB_RECORD_H_
 #define KDDAO_ENGINE_PDB_RECORD_H_
 
 #include <cstdint>
 #include <memory>
 
-#include "foundation/containers.h"
 #include "foundation/stream.h"
 
 namespace kd {
@@ -35,7 +34,9 @@ class CPdbRecord : public CMemFile {
 
  private:
   friend class CRecordArena;
+  friend class CRecordIndex;
   bool pooled_ = false;
+  CPdbRecord* nextInIndex_ = nullptr;  // the next record of its index slot
 };
 
 // Destroys a record from the heap; a pooled record is left to its arena.
@@ -43,36 +44,6 @@ struct RecordDeleter {
   void operator()(CPdbRecord* record) const;
 };
 using RecordOwner = std::unique_ptr<CPdbRecord, RecordDeleter>;
-
-// Key of a unique ID in the record index: lower-case hexadecimal digits without
-// leading zeros or prefix, from all 32 bits ("abcdef", "0").
-struct UniqueIDKey {
-  explicit UniqueIDKey(std::uint32_t uniqueID);
-  const char* c_str() const { return text; }
-  char text[9];
-};
-
-// Item of the record index: a unique-ID key and the record it owns. The record
-// pointer may be empty (its record was removed or took another ID); the item
-// then stays in the table.
-class CPdbRecordPtr : public CHashItem {
- public:
-  CPdbRecordPtr(std::uint32_t uniqueID, RecordOwner record, bool pooled = false);
-
-  const char* GetKey() const override { return key_.c_str(); }
-  CPdbRecord* GetRecord() const { return record_.get(); }
-  // Gives up the record without destroying it; the pointer becomes empty.
-  RecordOwner Release() { return std::move(record_); }
-  // Takes (or drops, with null) the record it points at.
-  void Reset(RecordOwner record) { record_ = std::move(record); }
-  // Whether the item belongs to the arena of a load, which destroys it.
-  bool IsPooled() const { return pooled_; }
-
- private:
-  UniqueIDKey key_;
-  RecordOwner record_;
-  bool pooled_;
-};
 
 }  // namespace kd
 

@@ -2,8 +2,6 @@
 
 #include <new>
 
-#include "foundation/memory.h"
-
 namespace kd {
 
 std::uint8_t* CRecordArena::NewImage(std::uint32_t size) {
@@ -14,7 +12,6 @@ std::uint8_t* CRecordArena::NewImage(std::uint32_t size) {
 
 void CRecordArena::Reserve(std::uint32_t count) {
   records_ = CWholeBlock(count * sizeof(CPdbRecord));
-  items_ = CWholeBlock(count * sizeof(CPdbRecordPtr));
 }
 
 CPdbRecord* CRecordArena::NewRecord() {
@@ -24,23 +21,11 @@ CPdbRecord* CRecordArena::NewRecord() {
   return record;
 }
 
-CPdbRecordPtr* CRecordArena::NewItem(std::uint32_t uniqueID, RecordOwner record) {
-  auto* item = new (items_.get() + itemCount_ * sizeof(CPdbRecordPtr))
-      CPdbRecordPtr(uniqueID, std::move(record), true);
-  ++itemCount_;
-  return item;
-}
-
 void CRecordArena::Clear() {
-  // Items first: an item may own a record from the heap, which goes with it.
-  auto* items = reinterpret_cast<CPdbRecordPtr*>(items_.get());
-  for (std::uint32_t i = 0; i < itemCount_; ++i)
-    items[i].~CPdbRecordPtr();
   auto* records = reinterpret_cast<CPdbRecord*>(records_.get());
   for (std::uint32_t i = 0; i < recordCount_; ++i)
     records[i].~CPdbRecord();
-  itemCount_ = recordCount_ = 0;
-  items_ = CWholeBlock();
+  recordCount_ = 0;
   records_ = CWholeBlock();
   image_ = CWholeBlock();
 }

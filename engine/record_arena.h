@@ -1,25 +1,24 @@
-// The records and index items that one load of a database file builds, and the
-// file image whose bytes the records borrow.
+// The records that one load of a database file builds, and the file image whose
+// bytes they borrow.
 #ifndef KDDAO_ENGINE_RECORD_ARENA_H_
 #define KDDAO_ENGINE_RECORD_ARENA_H_
 
 #include <cstdint>
-#include <memory>
 
 #include "engine/pdb_record.h"
 #include "foundation/memory.h"
 
 namespace kd {
 
-// One block each for the image, the records and the index items, so that a
-// load costs three allocations however many records it holds, each made
-// present in one step (MemAllocWhole).
+// One block for the image and one for the records, so that a load costs two
+// allocations however many records it holds, each made present in one step
+// (MemAllocWhole).
 //
-// Ownership: the arena owns everything it built. Its records and items are
-// marked pooled; their other holders (RecordOwner, the record index) never
-// destroy them. Clear, and the destructor, destroy every record and item built
+// Ownership: the arena owns everything it built. Its records are marked
+// pooled; their other holders (RecordOwner, the database's lists and index)
+// never destroy them. Clear, and the destructor, destroy every record built
 // here, in place, then free the blocks. REQUIRES: nothing that points at them
-// (the record index, the record lists) is used after Clear.
+// is used after Clear.
 class CRecordArena {
  public:
   CRecordArena() = default;
@@ -31,15 +30,12 @@ class CRecordArena {
   // fill and to borrow from until the next Clear. Raises 60000 when memory
   // runs out.
   std::uint8_t* NewImage(std::uint32_t size);
-  // Takes room for `count` records and index items. Raises 60000 when memory
-  // runs out. REQUIRES: called once after NewImage.
+  // Takes room for `count` records. Raises 60000 when memory runs out.
+  // REQUIRES: called once after NewImage.
   void Reserve(std::uint32_t count);
 
   // A new blank record. REQUIRES: fewer than `count` records built.
   CPdbRecord* NewRecord();
-  // A new index item for `uniqueID` owning `record`. REQUIRES: fewer than
-  // `count` items built.
-  CPdbRecordPtr* NewItem(std::uint32_t uniqueID, RecordOwner record);
 
   // Destroys what was built and frees the blocks.
   void Clear();
@@ -47,9 +43,7 @@ class CRecordArena {
  private:
   CWholeBlock image_;
   CWholeBlock records_;
-  CWholeBlock items_;
   std::uint32_t recordCount_ = 0;
-  std::uint32_t itemCount_ = 0;
 };
 
 }  // namespace kd

@@ -115,7 +115,7 @@ TEST_F(RecordStoreTest, ChangingTheUniqueIDOfAnEdit) {
   for (const Case& c : cases) {
     auto db = Open(Records({{1, 0, {1}}, {2, 0, {2}}, {3, 0x80, {}}, {4, 0x80, {4}}, {5, 0, {5}}}));
     db->MoveTo(2, true);
-    db->Delete(kdRecordRemove);  // record 5 is gone; its index item stays, empty
+    db->Delete(kdRecordRemove);  // record 5 is gone: its ID is free again
     db->MoveTo(0, true);
     db->Edit();
     Fill(*db, "new", c.newId);
@@ -269,25 +269,13 @@ TEST_F(RecordStoreTest, AddNewWithACallerIdAboveTwentyFourBitsCannotAlias) {
   EXPECT_EQ(reloaded->GetLiveRecord(1)->uniqueID, 1u);
 }
 
-TEST(UniqueIDKeyTest, LowerCaseHexadecimalWithoutLeadingZeros) {
-  struct Case {
-    std::uint32_t id;
-    const char* key;
-  } cases[] = {{0, "0"},           {0xF, "f"},
-               {0x10, "10"},       {0xABCDEF, "abcdef"},
-               {0x00FF00, "ff00"}, {0xFFFFFFFF, "ffffffff"}};
-  for (const Case& c : cases)
-    EXPECT_STREQ(UniqueIDKey(c.id).c_str(), c.key);
-}
-
 // Records of a load share the file's bytes and one block of objects; edits,
-// moves between index items, removal and additions must leave every other
-// record intact.
+// changes of ID, removal and additions must leave every other record intact.
 TEST_F(RecordStoreTest, LoadedRecordsSurviveEveryKindOfChange) {
   auto db = Open(Records({{1, 0, {1, 1}}, {2, 0, {2, 2}}, {3, 0, {3, 3}}, {4, 0, {4, 4}}}));
   db->MoveTo(1, true);
   db->Edit();
-  Fill(*db, "changed", 20);  // a new ID: the record moves to another index item
+  Fill(*db, "changed", 20);  // a new ID: the record moves in the index
   db->Update(nullptr);
   db->MoveTo(0, true);
   db->Delete(kdRecordRemove);  // destroys a record of the load
