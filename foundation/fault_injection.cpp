@@ -27,4 +27,8 @@ bool ShouldFail(FaultPoint point) {
   return false;
 }
 
+int UsesBeforeFault(FaultPoint point) {
+  return g_countdown[static_cast<int>(point)].load();
+}
+
 }  // namespace kd

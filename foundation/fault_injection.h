@@ -7,7 +7,7 @@
 namespace kd {
 
 enum class FaultPoint {
-  kAllocation,   // MemAlloc, MemRealloc
+  kAllocation,   // MemAlloc, MemRealloc, MemAllocWhole (and a test program's operator new)
   kFileWrite,    // CFile::Write
   kFileFlush,    // CFile::Flush
   kFileReplace,  // ReplaceFileAtomically
@@ -23,6 +23,10 @@ void ClearFaults();
 // Called at each fault point: true when this use must fail (the counter then
 // disarms itself).
 bool ShouldFail(FaultPoint point);
+
+// Uses of `point` left up to and including the one that fails: 0 once the
+// armed failure has happened, and when the point was never armed.
+int UsesBeforeFault(FaultPoint point);
 
 // Arms a fault point for the lifetime of a scope.
 class ScopedFault {
