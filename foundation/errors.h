@@ -159,8 +159,10 @@ void ClearErrorDescription();
 // The public operation boundary. Runs `body`; on success returns S_OK and
 // leaves the thread's error description untouched. Handlers, in order: coded
 // error -> its own code; text error -> 10000 around its text; platform error
-// -> 10015 around its description. An exhausted standard allocator counts as
-// the text error 60000 "Out of memory.". Other exceptions are not caught.
+// -> 10015 around its description. Memory that runs out counts as the text
+// error 60000 "Out of memory.", whether the standard allocator said so or an
+// automation routine (the platform error 0x8007000E). Other exceptions are
+// not caught.
 template <typename Body>
 HRESULT ErrorBoundary(Body&& body) {
   try {
@@ -171,6 +173,7 @@ HRESULT ErrorBoundary(Body&& body) {
   } catch (const CErr& error) {
     return ReportError(CErrX(error));
   } catch (const CPlatformError& error) {
+    if (error.GetResult() == hr::kOutOfMemory) return ReportError(CErrX(CErr(kMsgOutOfMemory)));
     return ReportError(CErrX(error));
   } catch (const std::bad_alloc&) {
     return ReportError(CErrX(CErr(kMsgOutOfMemory)));

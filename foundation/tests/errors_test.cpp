@@ -217,6 +217,8 @@ TEST_F(ErrorBoundaryTest, EachKindOfErrorGivesItsResultAndDescription) {
       {[] { throw CErr("bitmap error."); }, 0x80042710u, "Generic error: bitmap error."},
       {[] { throw CPlatformError(hr::kDispOverflow); }, 0x8004271Fu, "Generic OLE error: (null)."},
       {[] { throw std::bad_alloc(); }, 0x80042710u, "Generic error: Out of memory."},
+      {[] { throw CPlatformError(hr::kOutOfMemory); }, 0x80042710u,
+       "Generic error: Out of memory."},
   };
   for (const Case& c : cases) {
     HRESULT result = ErrorBoundary(c.raise);
