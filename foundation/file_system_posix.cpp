@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/fault_injection.h"
 #include "foundation/file_system.h"
@@ -43,10 +44,16 @@ bool MayReplace(const std::string& target) {
 bool ReplaceFileAtomically(const std::string& temporary, const std::string& target) {
   if (ShouldFail(FaultPoint::kFileReplace)) return false;
   if (::rename(temporary.c_str(), target.c_str()) != 0) return false;
-  // Make the new directory entry durable too.
-  std::size_t slash = target.find_last_of('/');
-  std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Make the new directory entry durable too, naming the directory without
+  // allocating: once the file is replaced, nothing may fail.
+  char directory[PATH_MAX] = ".";
+  const std::size_t slash = target.find_last_of('/');
+  if (slash != std::string::npos) {
+    if (slash + 1 >= sizeof directory) return true;
+    std::memcpy(directory, target.data(), slash + 1);
+    directory[slash + 1] = '\0';
+  }
+  int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
