@@ -87,8 +87,8 @@ HRESULT CRawDB::CreateTable(const std::u16string& pdbFile, const std::u16string&
       engine_ = std::make_unique<CPdbDatabase>(ToAnsi(pdbFile).c_str());
       engine_->CreateTable(NarrowText(databaseName).c_str(), NarrowText(databaseType).c_str(),
                            NarrowText(creator).c_str());
-      engine_->Save();
       Move(0, false);
+      engine_->Save();  // the last step: a failure leaves no file behind
     } catch (...) {
       engine_.reset();
       throw;

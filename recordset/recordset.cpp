@@ -34,7 +34,7 @@ void CRecordset::Move(std::int32_t position, bool strict) {
 }
 
 template <typename Build>
-HRESULT CRecordset::Open(const std::u16string& kdxFile, Build&& buildEngine) {
+HRESULT CRecordset::Open(const std::u16string& kdxFile, bool save, Build&& buildEngine) {
   return ErrorBoundary([&] {
     Close();
     try {
@@ -42,7 +42,7 @@ HRESULT CRecordset::Open(const std::u16string& kdxFile, Build&& buildEngine) {
       LoadSchema(*schema_, ToAnsi(kdxFile));
       buildEngine();
       Move(0, false);
-      Refresh();
+      if (save) engine_->Save();  // the last step: a failure leaves no file behind
     } catch (...) {
       Close();  // a half-loaded table is never kept
       throw;
@@ -51,7 +51,7 @@ HRESULT CRecordset::Open(const std::u16string& kdxFile, Build&& buildEngine) {
 }
 
 HRESULT CRecordset::OpenTable(const std::u16string& pdbFile, const std::u16string& kdxFile) {
-  return Open(kdxFile, [&] {
+  return Open(kdxFile, false, [&] {
     engine_ = std::make_unique<CPdbDatabase>(ToAnsi(pdbFile).c_str());
     engine_->Load();
   });
@@ -60,11 +60,10 @@ HRESULT CRecordset::OpenTable(const std::u16string& pdbFile, const std::u16strin
 HRESULT CRecordset::CreateTable(const std::u16string& pdbFile, const std::u16string& kdxFile,
                                 const std::u16string& databaseName,
                                 const std::u16string& databaseType, const std::u16string& creator) {
-  return Open(kdxFile, [&] {
+  return Open(kdxFile, true, [&] {
     engine_ = std::make_unique<CPdbDatabase>(ToAnsi(pdbFile).c_str());
     engine_->CreateTable(ToAnsi(databaseName).c_str(), ToAnsi(databaseType).c_str(),
                          ToAnsi(creator).c_str());
-    engine_->Save();
   });
 }
 

@@ -98,8 +98,10 @@ class CRecordset {
   void RequireOpen() const;
   void Refresh();
   void Move(std::int32_t position, bool strict);
+  // Closes, loads the description, builds the engine, moves to the first
+  // record and, with `save` (a new database), saves the file last.
   template <typename Build>
-  HRESULT Open(const std::u16string& kdxFile, Build&& buildEngine);
+  HRESULT Open(const std::u16string& kdxFile, bool save, Build&& buildEngine);
 
   std::unique_ptr<CDbSchema> schema_;
   std::unique_ptr<CPdbDatabase> engine_;
