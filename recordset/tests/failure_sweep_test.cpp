@@ -41,10 +41,13 @@ const std::string kDescription = "<table>\n" + Entry("UniqueID", "Long") +
 const std::string kDigestText = "A=aCount=rName=hPicture==";
 
 Bytes RecordOf(std::uint16_t count, const std::string& name) {
-  Bytes data = {static_cast<std::uint8_t>(count >> 8), static_cast<std::uint8_t>(count)};
+  const Bytes& picture = testing::SmallDeviceBitmap();
+  Bytes data;
+  data.reserve(2 + name.size() + 1 + picture.size());
+  data.push_back(static_cast<std::uint8_t>(count >> 8));
+  data.push_back(static_cast<std::uint8_t>(count));
   data.insert(data.end(), name.begin(), name.end());
   data.push_back(0);
-  const Bytes& picture = testing::SmallDeviceBitmap();
   data.insert(data.end(), picture.begin(), picture.end());
   return data;
 }
