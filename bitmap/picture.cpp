@@ -36,8 +36,11 @@ void CPicture::SaveBmp(const std::string& path) const {
 std::shared_ptr<CPicture> CPicture::LoadBmp(const std::string& path) {
   std::vector<std::uint8_t> bytes = ReadWholeFile(path.c_str());
   BmpView view;
-  if (ReadBmp(bytes, kPictureBmpRules, &view) != BmpFault::kNone) {
-    throw CErr(kMsgBitmapConversionFailed);
+  const BmpFault fault = ReadBmp(bytes, kPictureBmpRules, &view);
+  if (fault != BmpFault::kNone) {
+    CErr error(kMsgBitmapConversionFailed);
+    error.SetReason("%s", DescribeBmpFault(fault));
+    throw error;
   }
   return std::make_shared<CPicture>(std::move(bytes));
 }

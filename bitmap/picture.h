@@ -29,7 +29,7 @@ class CPicture : public CAutomationObject {
   void SaveBmp(const std::string& path) const;
   // Reads a .bmp file; raises 60002 naming the path when it cannot be read and
   // 10027's text when it is not an image that ReadBmp takes under
-  // kPictureBmpRules.
+  // kPictureBmpRules, with DescribeBmpFault's words as the reason.
   static std::shared_ptr<CPicture> LoadBmp(const std::string& path);
 
  private:

@@ -14,6 +14,7 @@
 #include "foundation/variant_win32.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -37,6 +38,28 @@ struct BitmapInfo {
 
 BITMAPINFO* AsInfo(BitmapInfo* info) {
   return reinterpret_cast<BITMAPINFO*>(info);
+}
+
+// The two ways the hook refuses: the text of 10027 when the platform cannot
+// make or lend what a conversion needs, 10026 when a picture's pixels cannot
+// be had; each with what went wrong (a printf format) as the reason.
+[[noreturn]] void RaiseConversionFailure(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
+void RaiseConversionFailure(const char* format, ...) {
+  CErr error(kMsgBitmapConversionFailed);
+  std::va_list args;
+  va_start(args, format);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
+}
+[[noreturn]] void RaiseCorruptedBitmap(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
+void RaiseCorruptedBitmap(const char* format, ...) {
+  CErrX error(kMsgCorruptedBitmap);
+  std::va_list args;
+  va_start(args, format);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
 }
 
 // A memory device context compatible with the screen. Without a display the
@@ -160,9 +183,8 @@ std::uint16_t ImageBitsPerPixel(WORD planes, WORD bits) {
 
 CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   BmpView view;
-  if (ReadBmp(bmpImage, kPictureBmpRules, &view) != BmpFault::kNone) {
-    throw CErr(kMsgBitmapConversionFailed);
-  }
+  const BmpFault fault = ReadBmp(bmpImage, kPictureBmpRules, &view);
+  if (fault != BmpFault::kNone) RaiseConversionFailure("%s", DescribeBmpFault(fault));
   const BmpHeader& header = view.header;
   BitmapInfo info{};
   info.header.biSize = kBmpInfoHeaderSize;
@@ -181,14 +203,14 @@ CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   if (info.header.biClrUsed != 0) std::memcpy(info.colours, view.table, 4u * info.header.biClrUsed);
 
   CMemoryDC dc;
-  if (dc.Get() == nullptr) throw CErr(kMsgBitmapConversionFailed);
+  if (dc.Get() == nullptr) RaiseConversionFailure("the system lends no device context");
   void* pixels = nullptr;
   CBitmapHandle section(
       CreateDIBSection(dc.Get(), AsInfo(&info), DIB_RGB_COLORS, &pixels, nullptr, 0));
   DIBSECTION created{};
   if (section.Get() == nullptr || pixels == nullptr ||
       GetObjectW(section.Get(), sizeof created, &created) != sizeof created) {
-    throw CErr(kMsgBitmapConversionFailed);
+    RaiseConversionFailure("the system makes no bitmap of %u x %u pixels", view.width, view.height);
   }
   const std::uint64_t sectionSize =
       static_cast<std::uint64_t>(created.dsBm.bmWidthBytes) * created.dsBm.bmHeight;
@@ -207,7 +229,10 @@ CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   CComRef<IDispatch> picture;
   const HRESULT made =
       OleCreatePictureIndirect(&description, IID_IDispatch, TRUE, picture.Receive());
-  if (FAILED(made) || picture.Get() == nullptr) throw CErr(kMsgBitmapConversionFailed);
+  if (FAILED(made) || picture.Get() == nullptr) {
+    RaiseConversionFailure("the system makes no picture object (0x%08X)",
+                           static_cast<unsigned>(made));
+  }
   section.Release();  // the picture owns it now and deletes it with its last reference
   return CVariant::Object(std::make_shared<CPlatformObject>(picture.Get()));
 }
@@ -222,19 +247,25 @@ std::vector<std::uint8_t> PictureImage(const CVariant& picture) {
     throw CErrX(kMsgNotPicture);
   }
   SHORT type = PICTYPE_UNINITIALIZED;
-  if (FAILED(source->get_Type(&type)) || type != PICTYPE_BITMAP) throw CErrX(kMsgCorruptedBitmap);
+  if (FAILED(source->get_Type(&type)) || type != PICTYPE_BITMAP) {
+    RaiseCorruptedBitmap("the picture is not a bitmap (type %d)", type);
+  }
 
   CMemoryDC dc;
-  if (dc.Get() == nullptr) throw CErr(kMsgBitmapConversionFailed);
+  if (dc.Get() == nullptr) RaiseConversionFailure("the system lends no device context");
   CPictureSelection selection(source.Get(), dc.Get());
   OLE_HANDLE handle = 0;
   source->get_Handle(&handle);
   const auto bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
   BITMAP description{};
-  if (GetObjectW(bitmap, sizeof description, &description) != sizeof description ||
-      description.bmWidth <= 0 || description.bmWidth > 0xFFFF || description.bmHeight <= 0 ||
+  if (GetObjectW(bitmap, sizeof description, &description) != sizeof description) {
+    RaiseCorruptedBitmap("the picture's bitmap cannot be examined");
+  }
+  if (description.bmWidth <= 0 || description.bmWidth > 0xFFFF || description.bmHeight <= 0 ||
       description.bmHeight > 0xFFFF) {
-    throw CErrX(kMsgCorruptedBitmap);
+    RaiseCorruptedBitmap("a bitmap of %ld x %ld pixels, not 1 to 65535 each way",
+                         static_cast<long>(description.bmWidth),
+                         static_cast<long>(description.bmHeight));
   }
   // Back where it was before the pixels are read: GetDIBits wants a bitmap
   // that is not selected into a context (unless the caller keeps it in one).
@@ -256,7 +287,7 @@ std::vector<std::uint8_t> PictureImage(const CVariant& picture) {
   info.header.biSizeImage = static_cast<DWORD>(image.Stride() * height);
   info.header.biClrUsed = layout.tableEntries;
   if (GetDIBits(dc.Get(), bitmap, 0, height, image.Row(0), AsInfo(&info), DIB_RGB_COLORS) == 0) {
-    throw CErrX(kMsgCorruptedBitmap);
+    RaiseCorruptedBitmap("the pixels of a bitmap of %u x %u cannot be read", width, height);
   }
   if (layout.tableEntries != 0) std::memcpy(image.Table(), info.colours, 4u * layout.tableEntries);
   return image.Take();

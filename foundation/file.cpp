@@ -1,4 +1,5 @@
 // The platform-independent half of CFile.
+#include <cstdarg>
 #include <cstring>
 
 #include "foundation/errors.h"
@@ -33,8 +34,13 @@ std::vector<std::uint8_t> ReadWholeFile(const char* path) {
   return bytes;
 }
 
-void CFile::RaiseAccessError() const {
-  throw CErr(kMsgCannotAccessFile, name_);
+void CFile::RaiseAccessError(const char* format, ...) const {
+  CErr error(kMsgCannotAccessFile, name_);
+  std::va_list args;
+  va_start(args, format);
+  error.SetReasonV(format, args);
+  va_end(args);
+  throw error;
 }
 
 void CFile::SetName(const char* name) {
@@ -42,7 +48,15 @@ void CFile::SetName(const char* name) {
   std::size_t kept = length > kMaxPathLength ? kMaxPathLength : length;
   std::memcpy(name_, name, kept);
   name_[kept] = '\0';
-  if (length > kMaxPathLength || length == 0) throw CErr(kMsgCannotAccessFile, name);
+  if (length > kMaxPathLength || length == 0) {
+    CErr error(kMsgCannotAccessFile, name);
+    if (length == 0) {
+      error.SetReason("the path is empty");
+    } else {
+      error.SetReason("the path has %zu characters, more than %u", length, kMaxPathLength);
+    }
+    throw error;
+  }
 }
 
 }  // namespace kd

@@ -1,13 +1,15 @@
 // CFile: a stream over an operating-system file, opened with the access,
 // sharing, creation disposition and flags of the platform's file interface.
 // Every failure raises the text error 60002 "Cannot access file '%s'." naming
-// the path as opened.
+// the path as opened, with what failed and the system's word for it as the
+// reason ("cannot open the file: No such file or directory").
 #ifndef KDDAO_FOUNDATION_FILE_H_
 #define KDDAO_FOUNDATION_FILE_H_
 
 #include <cstdint>
 #include <vector>
 
+#include "foundation/errors.h"
 #include "foundation/stream.h"
 
 namespace kd {
@@ -72,7 +74,11 @@ class CFile : public CStream {
   const char* GetName() const { return name_; }
 
  private:
-  [[noreturn]] void RaiseAccessError() const;
+  // The one way a file operation fails: 60002 naming the file, with the
+  // reason (a printf format).
+  [[noreturn]] void RaiseAccessError(const char* format, ...) const KD_PRINTF_FORMAT(2, 3);
+  // RaiseAccessError("cannot <step> the file: <the system's text for its last error>").
+  [[noreturn]] void RaiseSystemError(const char* step) const;
   // Keeps `name` (cut to the name field) for messages; raises 60002 naming the
   // whole path when it is empty or longer than kMaxPathLength.
   void SetName(const char* name);

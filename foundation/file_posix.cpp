@@ -37,7 +37,23 @@ int OpenFlags(std::uint32_t access, std::uint32_t creation) {
   }
 }
 
+// The system's text for an error: strerror_r comes in two forms, of which
+// the C library has one.
+[[maybe_unused]] const char* ChosenText(int result, const char* buffer) {
+  return result == 0 ? buffer : "unknown error";
+}
+[[maybe_unused]] const char* ChosenText(const char* text, const char*) {
+  return text;
+}
+
 }  // namespace
+
+void CFile::RaiseSystemError(const char* step) const {
+  const int code = errno;
+  char buffer[128];
+  RaiseAccessError("cannot %s the file: %s", step,
+                   ChosenText(::strerror_r(code, buffer, sizeof buffer), buffer));
+}
 
 void CFile::Open(const char* name, std::uint32_t access, std::uint32_t /*share*/,
                  std::uint32_t creation, std::uint32_t flags) {
@@ -48,36 +64,45 @@ void CFile::Open(const char* name, std::uint32_t access, std::uint32_t /*share*/
   do {
     fd = ::open(name, OpenFlags(access, creation), 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) RaiseAccessError();
+  if (fd < 0) RaiseSystemError("open");
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    const int code = errno;
     ::close(fd);
-    RaiseAccessError();
+    errno = code;
+    RaiseSystemError("examine");
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    RaiseAccessError("the path names no regular file");
   }
   if (flags & file::kSequentialScan) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   handle_ = fd;
 }
 
 void CFile::Read(void* buffer, std::uint32_t count) {
-  if (!IsOpen()) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   std::uint32_t done = 0;
   while (done < count) {
     ssize_t got = ::read(static_cast<int>(handle_), bytes + done, count - done);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) RaiseAccessError();
+    if (got < 0) RaiseSystemError("read");
+    if (got == 0)
+      RaiseAccessError("the file ends %u bytes before the %u asked for", count - done, count);
     done += static_cast<std::uint32_t>(got);
   }
 }
 
 void CFile::Write(const void* buffer, std::uint32_t count) {
-  if (!IsOpen() || ShouldFail(FaultPoint::kFileWrite)) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
+  if (ShouldFail(FaultPoint::kFileWrite)) RaiseAccessError("a write failed (fault injection)");
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   std::uint32_t done = 0;
   while (done < count) {
     ssize_t put = ::write(static_cast<int>(handle_), bytes + done, count - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) RaiseAccessError();
+    if (put <= 0) RaiseSystemError("write");
     done += static_cast<std::uint32_t>(put);
   }
 }
@@ -88,16 +113,19 @@ void CFile::Close() {
 }
 
 void CFile::Seek(std::uint32_t position) {
-  if (!IsOpen() || position > 0x7FFFFFFFu) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
+  if (position > 0x7FFFFFFFu) RaiseAccessError("position %u lies past 2 GiB", position);
   if (::lseek(static_cast<int>(handle_), static_cast<off_t>(position), SEEK_SET) < 0) {
-    RaiseAccessError();
+    RaiseSystemError("seek in");
   }
 }
 
 void CFile::Truncate() {
-  if (!IsOpen()) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
   off_t position = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
-  if (position < 0 || ::ftruncate(static_cast<int>(handle_), position) != 0) RaiseAccessError();
+  if (position < 0 || ::ftruncate(static_cast<int>(handle_), position) != 0) {
+    RaiseSystemError("truncate");
+  }
 }
 
 std::uint32_t CFile::GetSize() {
@@ -108,15 +136,17 @@ std::uint32_t CFile::GetSize() {
 }
 
 std::uint32_t CFile::GetPosition() {
-  if (!IsOpen()) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
   off_t position = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
-  if (position < 0 || position > static_cast<off_t>(0xFFFFFFFFu)) RaiseAccessError();
+  if (position < 0) RaiseSystemError("find the position in");
+  if (position > static_cast<off_t>(0xFFFFFFFFu)) RaiseAccessError("the position lies past 4 GiB");
   return static_cast<std::uint32_t>(position);
 }
 
 void CFile::Flush() {
-  if (!IsOpen() || ShouldFail(FaultPoint::kFileFlush)) RaiseAccessError();
-  if (::fsync(static_cast<int>(handle_)) != 0) RaiseAccessError();
+  if (!IsOpen()) RaiseAccessError("the file is not open");
+  if (ShouldFail(FaultPoint::kFileFlush)) RaiseAccessError("a flush failed (fault injection)");
+  if (::fsync(static_cast<int>(handle_)) != 0) RaiseSystemError("flush");
 }
 
 }  // namespace kd

@@ -13,17 +13,26 @@
 namespace kd::testing {
 
 // What `operation` raised: "code N: text" for a coded error, "text: ..." for a
-// text error, "ok" when it raised nothing.
+// text error, "ok" when it raised nothing. With `reason`, also the reason the
+// error carries there ("" for none, and when nothing was raised).
 template <typename Operation>
-std::string Raised(Operation&& operation) {
+std::string Raised(Operation&& operation, std::string* reason) {
+  reason->clear();
   try {
     std::forward<Operation>(operation)();
   } catch (const CErrX& error) {
+    *reason = error.GetReason();
     return "code " + std::to_string(error.GetCode()) + ": " + error.GetText();
   } catch (const CErr& error) {
+    *reason = error.GetReason();
     return std::string("text: ") + error.GetText();
   }
   return "ok";
+}
+template <typename Operation>
+std::string Raised(Operation&& operation) {
+  std::string reason;
+  return Raised(std::forward<Operation>(operation), &reason);
 }
 
 // The text error of a file that cannot be opened, read or written.

@@ -227,6 +227,25 @@ TEST_F(ErrorBoundaryTest, EachKindOfErrorGivesItsResultAndDescription) {
   }
 }
 
+// The reason goes beside the text: through a re-raise as a text error and the
+// boundary, to the thread's reason; the next error, without one, clears it.
+TEST_F(ErrorBoundaryTest, TheReasonTravelsBesideTheText) {
+  HRESULT result = ErrorBoundary([] {
+    try {
+      CErrX error(kMsgChainedRecordLists);
+      error.SetReason("record %d: offset 0x%08X", 12, 0x1F3A0u);
+      throw error;
+    } catch (CErr error) {
+      throw error;
+    }
+  });
+  EXPECT_EQ(static_cast<std::uint32_t>(result), 0x80042710u);
+  EXPECT_EQ(Narrow(GetErrorDescription()), "Generic error: Chained record lists not supported.");
+  EXPECT_EQ(GetErrorReason(), "record 12: offset 0x0001F3A0");
+  ErrorBoundary([] { throw CErrX(kMsgNoCurrentRecord); });
+  EXPECT_EQ(GetErrorReason(), "");
+}
+
 TEST_F(ErrorBoundaryTest, SuccessReturnsOkAndLeavesEarlierErrorInfoInPlace) {
   ErrorBoundary([] { throw CErrX(kMsgInvalidCursorOperation); });
   bool ran = false;

@@ -21,10 +21,15 @@ class FileTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
+// The system's words follow what failed: "No such file or directory" here,
+// "File not found" on Windows.
 TEST_F(FileTest, OpeningAMissingFileNamesThePath) {
   std::string path = dir_.File("missing.pdb");
   CFile file;
-  EXPECT_EQ(Raised([&] { file.OpenForReading(path.c_str()); }), CannotAccess(path));
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.OpenForReading(path.c_str()); }, &reason), CannotAccess(path));
+  EXPECT_EQ(reason.rfind("cannot open the file: ", 0), 0u) << reason;
+  EXPECT_GT(reason.size(), std::string("cannot open the file: ").size());
   EXPECT_FALSE(file.IsOpen());
   EXPECT_STREQ(file.GetName(), path.c_str());
 }
@@ -36,7 +41,9 @@ TEST_F(FileTest, ShortReadRaises60002) {
   file.OpenForReading(path.c_str());
   EXPECT_EQ(file.GetSize(), 50u);
   std::vector<std::uint8_t> buffer(80);
-  EXPECT_EQ(Raised([&] { file.Read(buffer.data(), 80); }), CannotAccess(path));
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.Read(buffer.data(), 80); }, &reason), CannotAccess(path));
+  EXPECT_EQ(reason, "the file ends 30 bytes before the 80 asked for");
   file.Seek(10);
   file.Read(buffer.data(), 40);
   EXPECT_EQ(file.GetPosition(), 50u);
@@ -79,18 +86,29 @@ TEST_F(FileTest, TruncateExtendsWithZeros) {
   EXPECT_EQ(testing::ReadFileBytes(path), std::vector<std::uint8_t>(5, 0));
 }
 
-TEST_F(FileTest, PathsLongerThan259CharactersAreRefusedBeforeOpening) {
+TEST_F(FileTest, EmptyPathsAndPathsLongerThan259CharactersAreRefusedBeforeOpening) {
   std::string longPath = dir_.path() + "/" + std::string(300, 'n');
   CFile file;
-  EXPECT_EQ(Raised([&] { file.OpenForWriting(longPath.c_str()); }),
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.OpenForWriting(longPath.c_str()); }, &reason),
             CannotAccess(longPath).substr(0, 6 + kErrorTextCapacity - 1));
+  EXPECT_EQ(reason,
+            "the path has " + std::to_string(longPath.size()) + " characters, more than 259");
   EXPECT_FALSE(testing::FileExists(longPath));
   EXPECT_EQ(std::string(file.GetName()).size(), kMaxPathLength);
+  EXPECT_EQ(Raised([&] { file.OpenForReading(""); }, &reason), CannotAccess(""));
+  EXPECT_EQ(reason, "the path is empty");
 }
 
+// Here the directory opens and is then refused; Windows refuses to open it.
 TEST_F(FileTest, DirectoriesAreNotFiles) {
   CFile file;
-  EXPECT_EQ(Raised([&] { file.OpenForReading(dir_.path().c_str()); }), CannotAccess(dir_.path()));
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.OpenForReading(dir_.path().c_str()); }, &reason),
+            CannotAccess(dir_.path()));
+  EXPECT_TRUE(reason == "the path names no regular file" ||
+              reason.rfind("cannot open the file: ", 0) == 0)
+      << reason;
 }
 
 TEST_F(FileTest, CreateNewRefusesAnExistingFile) {
@@ -109,7 +127,9 @@ TEST_F(FileTest, ClosingTwiceIsHarmlessAndAClosedFileRefusesWork) {
   file.Close();
   file.Close();
   char byte = 0;
-  EXPECT_EQ(Raised([&] { file.Write(&byte, 1); }), CannotAccess(path));
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.Write(&byte, 1); }, &reason), CannotAccess(path));
+  EXPECT_EQ(reason, "the file is not open");
   EXPECT_EQ(file.GetSize(), 0u);
 }
 
@@ -117,14 +137,17 @@ TEST_F(FileTest, InjectedWriteAndFlushFailuresRaise60002) {
   std::string path = dir_.File("faults.bin");
   CFile file;
   file.OpenForWriting(path.c_str());
+  std::string reason;
   {
     ScopedFault fault(FaultPoint::kFileWrite, 2);
     file.Write("a", 1);
-    EXPECT_THROW(file.Write("b", 1), CErr);
+    EXPECT_EQ(Raised([&] { file.Write("b", 1); }, &reason), CannotAccess(path));
+    EXPECT_EQ(reason, "a write failed (fault injection)");
   }
   {
     ScopedFault fault(FaultPoint::kFileFlush, 1);
-    EXPECT_THROW(file.Flush(), CErr);
+    EXPECT_EQ(Raised([&] { file.Flush(); }, &reason), CannotAccess(path));
+    EXPECT_EQ(reason, "a flush failed (fault injection)");
   }
   file.Flush();
 }
@@ -133,7 +156,9 @@ TEST_F(FileTest, SeekBeyondTheSigned32BitRangeFails) {
   std::string path = dir_.File("s.bin");
   CFile file;
   file.OpenForWriting(path.c_str());
-  EXPECT_THROW(file.Seek(0x80000000u), CErr);
+  std::string reason;
+  EXPECT_EQ(Raised([&] { file.Seek(0x80000000u); }, &reason), CannotAccess(path));
+  EXPECT_EQ(reason, "position 2147483648 lies past 2 GiB");
 }
 
 }  // namespace

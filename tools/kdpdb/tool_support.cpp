@@ -29,7 +29,9 @@ std::string DescribeFailure(kd::HRESULT result) {
   if (description.empty()) description = "Unknown error.";
   char code[32];
   std::snprintf(code, sizeof code, " (HRESULT 0x%08X)", static_cast<unsigned>(result));
-  return description + code;
+  // Which check refused the input, when the library says: on a line of its own.
+  const std::string reason = kd::GetErrorReason();
+  return description + code + (reason.empty() ? "" : "\nkdpdb: reason: " + reason);
 }
 
 void Check(kd::HRESULT result) {

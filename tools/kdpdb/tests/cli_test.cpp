@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "foundation/codepage.h"
+#include "foundation/file.h"
 #include "rawdb/raw_db.h"
 #include "testing/bitmap_images.h"
+#include "testing/outcomes.h"
 #include "testing/temp_dir.h"
 #include "tools/kdpdb/picture_files.h"
 #include "tools/kdpdb/tests/tool_runner.h"
@@ -535,7 +537,8 @@ TEST_F(KdpdbTest, PictureVerbsReportWhatTheyCannotDo) {
   kd::testing::WriteFileBytes(File("in.bmp"), {'B', 'M', 0, 0});
   ToolRun notBmp = Run({"import-bitmap", File("in.bmp"), "--out", File("x.raw")}, 1);
   EXPECT_EQ(notBmp.err,
-            "kdpdb: Generic error: Error occured while converting bitmap. (HRESULT 0x80042710)\n");
+            "kdpdb: Generic error: Error occured while converting bitmap. (HRESULT 0x80042710)\n"
+            "kdpdb: reason: no image file header (\"BM\")\n");
 }
 
 // ---- errors ----
@@ -548,21 +551,31 @@ TEST_F(KdpdbTest, ErrorsGiveTheLibrarysDescriptionAndHresult) {
                               {'<', 'n', 'a', 'm', 'e', '>', 'A', '<', 't', 'y', 'p', 'e', '>', 'N',
                                'o', 'p', 'e', '<', 's', 'y', 'n', 'c', 'h', 'r', 'o', '/', '>'});
   const std::string missing = File("missing.pdb");
+  // The system's words for a missing file differ between platforms: taken
+  // from the library's own attempt to open one.
+  std::string notFound;
+  kd::testing::Raised([&] { kd::CFile().OpenForReading(missing.c_str()); }, &notFound);
+  ASSERT_EQ(notFound.rfind("cannot open the file: ", 0), 0u) << notFound;
+  const std::string notFoundLine = "kdpdb: reason: " + notFound + "\n";
   const struct {
     std::vector<std::string> arguments;
     std::string error;  // the whole of standard error
   } kCases[] = {
       {{"info", missing},
-       "kdpdb: Generic error: Cannot access file '" + missing + "'. (HRESULT 0x80042710)\n"},
+       "kdpdb: Generic error: Cannot access file '" + missing + "'. (HRESULT 0x80042710)\n" +
+           notFoundLine},
       {{"list", missing},
-       "kdpdb: Generic error: Cannot access file '" + missing + "'. (HRESULT 0x80042710)\n"},
+       "kdpdb: Generic error: Cannot access file '" + missing + "'. (HRESULT 0x80042710)\n" +
+           notFoundLine},
       {{"list", db_, "--kdx", badKdx},
-       "kdpdb: Generic error: Invalid .kdx file. (HRESULT 0x80042710)\n"},
+       "kdpdb: Generic error: Invalid .kdx file. (HRESULT 0x80042710)\n"
+       "kdpdb: reason: line 1: field \"A\" has no <type>\n"},
       {{"schema", "not-a-digest!"},
-       "kdpdb: Generic error: Invalid table digest. (HRESULT 0x80042710)\n"},
+       "kdpdb: Generic error: Invalid table digest. (HRESULT 0x80042710)\n"
+       "kdpdb: reason: character 4 (code 45) is not a digest character\n"},
       {{"schema", File("missing.kdx")},
        "kdpdb: Generic error: Cannot access file '" + File("missing.kdx") +
-           "'. (HRESULT 0x80042710)\n"},
+           "'. (HRESULT 0x80042710)\n" + notFoundLine},
       {{"update", db_, "--kdx", kSampleKdx, "--uid", "999", "Title=y"},
        "kdpdb: No record found for this UniqueId. (HRESULT 0x80042718)\n"},
       {{"delete", db_, "--uid", "999"},
