@@ -42,12 +42,74 @@ CPdbDatabase::~CPdbDatabase() {
 
 void CPdbDatabase::DropRecords() {
   index_.Clear();
+  indexed_ = false;
   for (CArray<CPdbRecord*>* list : {&liveRecords_, &deletedRecords_}) {
-    for (std::int32_t i = 0; i < list->GetCount(); ++i)
-      RecordDeleter()((*list)[i]);  // a record from the heap; the arena's stay
+    for (std::int32_t i = 0; i < list->GetCount(); ++i) {
+      if (!loaded_.Holds((*list)[i])) delete (*list)[i];  // the arena's go with it
+    }
     list->RemoveAll();
   }
   loaded_.Clear();
+  loadedCount_ = 0;
+  loadedSize_ = 0;
+}
+
+CPdbRecord* CPdbDatabase::Use(CPdbRecord* record) const {
+  if (loaded_.IsEmpty(record)) BuildLoaded(record);
+  return record;
+}
+
+void CPdbDatabase::BuildLoaded(CPdbRecord* slot) const {
+  const std::uint32_t entry = loaded_.EntryOf(slot);
+  const std::uint8_t* image = loaded_.Image();
+  const std::uint8_t* entries = image + pdb::kRecordListOffset;
+  auto chunkId = [&](std::uint32_t i) {
+    return LoadBigEndian32(entries + i * pdb::kRecordEntrySize + pdb::kEntryLocalChunkIdOffset);
+  };
+  const std::uint32_t offset = chunkId(entry);
+  std::uint32_t size = 0;
+  if (offset != 0) {
+    // The data end at the next non-zero offset, or at the end of the file.
+    // (Only the entries without data between two with data are passed over,
+    // each by the one entry before them: building every record stays linear.)
+    std::uint32_t next = entry + 1;
+    while (next < loadedCount_ && chunkId(next) == 0)
+      ++next;
+    size = (next < loadedCount_ ? chunkId(next) : loadedSize_) - offset;
+  }
+  const std::uint8_t* bytes = entries + entry * pdb::kRecordEntrySize;
+  const std::uint8_t attributes = bytes[pdb::kEntryAttributesOffset];
+  const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
+  CPdbRecord* record = loaded_.Build(entry);
+  record->archived = deleteBit && size > 0;
+  record->deleted = deleteBit && size == 0;
+  record->category = attributes & pdb::kAttrCategoryMask;
+  record->dirty = (attributes & pdb::kAttrDirty) != 0;
+  record->secret = (attributes & pdb::kAttrSecret) != 0;
+  record->uniqueID = LoadBigEndian24(bytes + pdb::kEntryUniqueIDOffset);
+  if (!record->deleted) record->Borrow(image + offset, size);
+}
+
+CPdbRecord* CPdbDatabase::GetLiveRecord(std::int32_t index) const {
+  CPdbRecord* record = Use(liveRecords_.GetAt(index));
+  record->index = index;
+  return record;
+}
+
+CPdbRecord* CPdbDatabase::GetDeletedRecord(std::int32_t index) const {
+  return Use(deletedRecords_.GetAt(index));
+}
+
+void CPdbDatabase::EnsureIndexed() {
+  if (indexed_) return;
+  const std::int32_t live = liveRecords_.GetCount();
+  const std::int32_t deleted = deletedRecords_.GetCount();
+  index_.Reset(static_cast<std::uint32_t>(live + deleted));
+  for (std::int32_t i = 0; i < live; ++i)
+    index_.Insert(GetLiveRecord(i));
+  for (std::int32_t i = 0; i < deleted; ++i)
+    index_.Insert(GetDeletedRecord(i));
+  indexed_ = true;
 }
 
 // ---- header image ---------------------------------------------------------
@@ -220,43 +282,21 @@ void CPdbDatabase::LoadFromFile() {
     block.stream->Assign(image + block.start, block.end - block.start);
   }
 
+  // The records themselves are built when they are first used.
   liveRecords_.Reserve(static_cast<std::int32_t>(count - deletedCount));
   deletedRecords_.Reserve(static_cast<std::int32_t>(deletedCount));
   loaded_.Reserve(count);
-  index_.Reset(count);
-  std::uint32_t nextData = 0;  // index of the next entry with data after i
+  loadedCount_ = count;
+  loadedSize_ = fileSize;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint8_t* entry = entries + i * pdb::kRecordEntrySize;
-    const std::uint32_t offset = chunkId(i);
-    std::uint32_t size = 0;
-    if (offset != 0) {
-      // The data end at the next non-zero offset, or at the end of the file.
-      if (nextData <= i) {
-        nextData = i + 1;
-        while (nextData < count && chunkId(nextData) == 0)
-          ++nextData;
-      }
-      size = (nextData < count ? chunkId(nextData) : fileSize) - offset;
-    }
-    const std::uint8_t attributes = entry[pdb::kEntryAttributesOffset];
-    const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
-    CPdbRecord* record = loaded_.NewRecord();
-    record->archived = deleteBit && size > 0;
-    record->deleted = deleteBit && size == 0;
-    record->category = attributes & pdb::kAttrCategoryMask;
-    record->dirty = (attributes & pdb::kAttrDirty) != 0;
-    record->secret = (attributes & pdb::kAttrSecret) != 0;
-    record->uniqueID = LoadBigEndian24(entry + pdb::kEntryUniqueIDOffset);
-    if (!record->deleted) record->Borrow(image + offset, size);
-
-    index_.Insert(record);
-    if (record->archived || record->deleted) {
-      deletedRecords_.Add(record);
+    const std::uint8_t attributes =
+        entries[i * pdb::kRecordEntrySize + pdb::kEntryAttributesOffset];
+    if ((attributes & pdb::kAttrDelete) != 0) {
+      deletedRecords_.Add(loaded_.Slot(i));
     } else {
-      liveRecords_.Add(record);
+      liveRecords_.Add(loaded_.Slot(i));
     }
   }
-  RenumberLiveRecords();
   editing_ = false;
   adding_ = false;
 }
@@ -291,7 +331,7 @@ void CPdbDatabase::SaveToFile() {
   running += sortInfo_.Size();
   std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * pdb::kRecordEntrySize);
   for (std::int32_t i = 0; i < count; ++i) {
-    const CPdbRecord* record = i < liveCount ? liveRecords_[i] : deletedRecords_[i - liveCount];
+    const CPdbRecord* record = i < liveCount ? GetLiveRecord(i) : GetDeletedRecord(i - liveCount);
     std::uint8_t* entry = &entries[static_cast<std::size_t>(i) * pdb::kRecordEntrySize];
     std::uint8_t attributes = record->category & pdb::kAttrCategoryMask;
     if (record->archived || record->deleted) attributes |= pdb::kAttrDelete;
@@ -350,7 +390,7 @@ void CPdbDatabase::WriteImage(CBufferedWriter& writer, const std::uint8_t* entri
   writer.Write(appInfo_.GetBuffer(), appInfo_.Size());
   writer.Write(sortInfo_.GetBuffer(), sortInfo_.Size());
   for (std::int32_t i = 0; i < count; ++i) {
-    const CPdbRecord* record = i < liveCount ? liveRecords_[i] : deletedRecords_[i - liveCount];
+    const CPdbRecord* record = i < liveCount ? GetLiveRecord(i) : GetDeletedRecord(i - liveCount);
     if (!record->deleted) writer.Write(record->GetBuffer(), record->Size());
   }
 }
@@ -380,7 +420,7 @@ void CPdbDatabase::CreateTable(const char* name, const char* type, const char* c
 
 CPdbRecord* CPdbDatabase::GetCurrentRecord() const {
   if (current_ < 0 || current_ >= liveRecords_.GetCount()) return nullptr;
-  return liveRecords_[current_];
+  return GetLiveRecord(current_);
 }
 
 void CPdbDatabase::MoveTo(std::int32_t position, bool strict) {
@@ -411,6 +451,7 @@ bool CPdbDatabase::CancelUpdate() {
 }
 
 std::uint32_t CPdbDatabase::AllocateUniqueID() {
+  EnsureIndexed();
   std::uint32_t seed = GetUniqueIDSeed();
   do {
     seed = seed >= pdb::kMaxUniqueID ? 1 : seed + 1;
@@ -436,10 +477,13 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   // that another record holds is refused. Room for one more record is made
   // first, so that nothing below can fail once the record has changed.
   const bool changesID = adding_ || id != currentRecord->uniqueID;
-  if (changesID && index_.Find(id) != nullptr) throw CErrX(kMsgDuplicateUniqueID);
-  index_.ReserveOneMore();
+  if (changesID) {
+    EnsureIndexed();
+    if (index_.Find(id) != nullptr) throw CErrX(kMsgDuplicateUniqueID);
+    index_.ReserveOneMore();
+  }
 
-  RecordOwner added;
+  std::unique_ptr<CPdbRecord> added;
   CPdbRecord* target = currentRecord;
   if (adding_) {
     added.reset(new CPdbRecord());
@@ -473,8 +517,8 @@ void CPdbDatabase::Delete(std::int32_t mode) {
   if (mode == kdRecordArchive) record->archived = true;
   liveRecords_.RemoveAt(current_);
   if (mode == kdRecordRemove) {
-    index_.Remove(record);
-    RecordDeleter()(record);  // a record from the heap; the arena's stays
+    if (indexed_) index_.Remove(record);
+    if (!loaded_.Holds(record)) delete record;  // the arena's goes with it
   }
   RenumberLiveRecords();
   editing_ = false;
@@ -483,6 +527,7 @@ void CPdbDatabase::Delete(std::int32_t mode) {
 }
 
 void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
+  EnsureIndexed();
   const CPdbRecord* record = index_.Find(uniqueID);
   if (record == nullptr) throw CErrX(kMsgNoRecordForUniqueID);
   if (record->deleted || record->archived) throw CErrX(kMsgRecordDeletedOrArchived);
@@ -490,8 +535,9 @@ void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
 }
 
 void CPdbDatabase::RenumberLiveRecords() {
-  for (std::int32_t i = 0; i < liveRecords_.GetCount(); ++i)
-    liveRecords_[i]->index = i;
+  for (std::int32_t i = 0; i < liveRecords_.GetCount(); ++i) {
+    if (!loaded_.IsEmpty(liveRecords_[i])) liveRecords_[i]->index = i;  // else set when built
+  }
 }
 
 // ---- info blocks ------------------------------------------------------------------

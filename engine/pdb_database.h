@@ -107,9 +107,11 @@ class CPdbDatabase {
   bool IsEOF() const { return current_ >= GetLiveCount(); }
   // The current record, or null at BOF and EOF.
   CPdbRecord* GetCurrentRecord() const;
-  CPdbRecord* GetLiveRecord(std::int32_t index) const { return liveRecords_.GetAt(index); }
+  // A record of a load is built from the file image the first time it is
+  // asked for, so that reading only the header costs no memory per record.
+  CPdbRecord* GetLiveRecord(std::int32_t index) const;
   std::int32_t GetDeletedCount() const { return deletedRecords_.GetCount(); }
-  CPdbRecord* GetDeletedRecord(std::int32_t index) const { return deletedRecords_.GetAt(index); }
+  CPdbRecord* GetDeletedRecord(std::int32_t index) const;
   CPdbRecord& GetEditRecord() { return editRecord_; }
   const CPdbRecord& GetEditRecord() const { return editRecord_; }
   bool IsEditing() const { return editing_; }
@@ -151,6 +153,14 @@ class CPdbDatabase {
   // Forgets every record: the index and the lists, the records from the heap,
   // then the arena that holds what the last load built.
   void DropRecords();
+  // `record`, a record of the lists, built first when it is a slot of the
+  // load that was not used yet.
+  CPdbRecord* Use(CPdbRecord* record) const;
+  // Builds the record of the empty slot `slot` from its entry in the image.
+  void BuildLoaded(CPdbRecord* slot) const;
+  // Indexes every record by unique ID (building them all) the first time an
+  // operation needs the index; from then on the index follows every change.
+  void EnsureIndexed();
 
   char path_[260];
   std::uint8_t header_[pdb::kHeaderImageSize];
@@ -159,7 +169,12 @@ class CPdbDatabase {
   CArray<CPdbRecord*> liveRecords_;
   CArray<CPdbRecord*> deletedRecords_;
   CRecordIndex index_;
-  CRecordArena loaded_;
+  bool indexed_ = false;
+  // What the last load read: its image and record slots, the number of
+  // entries of its record list and the image's size.
+  mutable CRecordArena loaded_;
+  std::uint32_t loadedCount_ = 0;
+  std::uint32_t loadedSize_ = 0;
   std::int32_t current_ = -1;
   bool editing_ = false;
   bool adding_ = false;

@@ -22,8 +22,4 @@ void CPdbRecord::Blank() {
   index = 0;
 }
 
-void RecordDeleter::operator()(CPdbRecord* record) const {
-  if (!record->IsPooled()) delete record;
-}
-
 }  // namespace kd

@@ -20,10 +20,6 @@ class CPdbRecord : public CMemFile {
   // No data; every attribute 0 (the stream keeps its buffer).
   void Blank();
 
-  // Whether the record belongs to the arena of a load (record_arena.h), which
-  // destroys it, rather than living in a heap block of its own.
-  bool IsPooled() const { return pooled_; }
-
   bool dirty = false;     // attribute bit 0x40
   bool archived = false;  // deleted, its data kept in the file
   bool deleted = false;   // deleted, without data
@@ -33,17 +29,9 @@ class CPdbRecord : public CMemFile {
   std::int32_t index = 0;     // position among the live records
 
  private:
-  friend class CRecordArena;
   friend class CRecordIndex;
-  bool pooled_ = false;
   CPdbRecord* nextInIndex_ = nullptr;  // the next record of its index slot
 };
-
-// Destroys a record from the heap; a pooled record is left to its arena.
-struct RecordDeleter {
-  void operator()(CPdbRecord* record) const;
-};
-using RecordOwner = std::unique_ptr<CPdbRecord, RecordDeleter>;
 
 }  // namespace kd
 
