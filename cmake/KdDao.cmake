@@ -51,10 +51,11 @@ function(kd_warnings target)
 endfunction()
 
 # kd_library(name SOURCES...): a static library of the project, its folder's
-# parent on the include path so that headers are included as "folder/file.h".
+# parent on the include path so that headers are included as "folder/file.h"
+# (installed, include/kddao: cmake/KdDaoInstall.cmake).
 function(kd_library name)
   add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
   kd_warnings(${name})
 endfunction()
 
