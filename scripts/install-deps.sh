@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ clang-format
+  cmake ninja-build g++ clang-format clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
   libpalm-perl netpbm xvfb xauth
