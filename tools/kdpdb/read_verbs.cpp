@@ -189,7 +189,9 @@ int List(const ListOptions& options) {
     entry["secret"] = record.secret;
     entry["size"] = record.Size();
     if (options.all) {
-      entry["deleted"] = record.deleted || record.archived;
+      // A record is live, deleted (its data gone) or archived (its data kept).
+      entry["status"] = Status(record);
+      entry["deleted"] = record.deleted;
       entry["archived"] = record.archived;
     }
     std::vector<std::string> row = {listed.position >= 0 ? std::to_string(listed.position) : "-"};

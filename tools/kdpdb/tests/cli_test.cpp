@@ -3,6 +3,7 @@
 // checked, and the files it must not touch compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -326,21 +327,32 @@ TEST_F(KdpdbTest, DeleteModesShowInListAllAndInfo) {
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0]["uniqueID"], live);  // the live records first
   EXPECT_EQ(all[0]["position"], 0);
-  EXPECT_EQ(all[0]["deleted"], false);
-  EXPECT_EQ(all[0]["archived"], false);
-  EXPECT_EQ(all[0]["fields"]["Title"], "live");
-  for (std::size_t i = 1; i < 3; ++i) {
-    const Json& entry = all[i];
-    EXPECT_TRUE(entry["position"].is_null());
-    EXPECT_EQ(entry["deleted"], true);
-    if (entry["uniqueID"] == archived) {
-      EXPECT_EQ(entry["archived"], true);
-      EXPECT_EQ(entry["fields"]["Title"], "archived");  // its data stays
+  // One status a record; the flags as the engine keeps them: deleted without
+  // data, or archived with it, never both.
+  const struct {
+    std::uint32_t uniqueID;
+    const char* status;
+    bool deleted, archived;
+    Json title;  // null: no data to decode
+  } kExpected[] = {
+      {live, "live", false, false, "live"},
+      {archived, "archived", false, true, "archived"},
+      {deleted, "deleted", true, false, nullptr},
+  };
+  for (const auto& e : kExpected) {
+    SCOPED_TRACE(e.status);
+    const auto entry = std::find_if(all.begin(), all.end(),
+                                    [&](const Json& j) { return j["uniqueID"] == e.uniqueID; });
+    ASSERT_NE(entry, all.end());
+    EXPECT_EQ((*entry)["status"], e.status);
+    EXPECT_EQ((*entry)["deleted"], e.deleted);
+    EXPECT_EQ((*entry)["archived"], e.archived);
+    EXPECT_EQ((*entry)["position"].is_null(), e.uniqueID != live);
+    if (e.title.is_null()) {
+      EXPECT_TRUE((*entry)["fields"].is_null());
+      EXPECT_EQ((*entry)["size"], 0);
     } else {
-      EXPECT_EQ(entry["uniqueID"], deleted);
-      EXPECT_EQ(entry["archived"], false);
-      EXPECT_TRUE(entry["fields"].is_null());
-      EXPECT_EQ(entry["size"], 0);
+      EXPECT_EQ((*entry)["fields"]["Title"], e.title);
     }
   }
   std::vector<std::string> table = Lines(Run({"list", db_, "--all"}).out);
