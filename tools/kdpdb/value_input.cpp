@@ -155,12 +155,16 @@ std::string CheckDeviceBitmap(const Bytes& bytes) {
     return "version " + std::to_string(header.version) + ", not 2";
   }
   const int depth = header.depth;
-  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
-    return "depth " + std::to_string(depth) + " (1, 2, 4, 8 or 16)";
-  }
   const std::int64_t length = kd::DeviceBitmapLength(header);
-  if (length < static_cast<std::int64_t>(kd::kDeviceBitmapHeaderSize) ||
-      static_cast<std::uint64_t>(length) != bytes.size()) {
+  // A header of depth 0 and no pixels is no picture: what a blank Bitmap
+  // field holds and the placeholder stored for a missing value, as get and
+  // list print them.
+  const auto headerSize = static_cast<std::int64_t>(kd::kDeviceBitmapHeaderSize);
+  if (depth == 0 && length == headerSize && bytes.size() == kd::kDeviceBitmapHeaderSize) return "";
+  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
+    return "depth " + std::to_string(depth) + " (1, 2, 4, 8 or 16; 0 only without pixels)";
+  }
+  if (length < headerSize || static_cast<std::uint64_t>(length) != bytes.size()) {
     return "its header gives " + std::to_string(length) + " bytes, not " +
            std::to_string(bytes.size());
   }

@@ -23,13 +23,15 @@ enum class SystemRole { kNone, kUniqueID, kCategory, kDirty, kSecret };
 //   String                UTF-8 text -> VT_BSTR
 //   Bitmap, StreamMemory  "@PATH" (the file's bytes) or hexadecimal digits ->
 //                         a byte array of fewer than 64,000 bytes; a Bitmap
-//                         must be a device bitmap as the recordset reads it
+//                         must be a device bitmap as the recordset reads it,
+//                         or a header of depth 0 without pixels (no picture)
 // Raises ToolError, naming `fieldName`, for text that does not fit.
 kd::CVariant ParseFieldValue(const std::string& fieldName, kd::DbFieldType type, SystemRole role,
                              const std::string& text);
 
 // Why `bytes` are not a device bitmap that a record can hold, or "" when
-// they are one.
+// they are one; a 16-byte header of depth 0 whose length is 16 (a blank
+// field, or the placeholder for a missing value) is taken as no picture.
 std::string CheckDeviceBitmap(const Bytes& bytes);
 
 // Unique IDs on the command line: decimal, or hexadecimal after "0x".

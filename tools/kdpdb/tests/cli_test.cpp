@@ -464,6 +464,27 @@ TEST_F(KdpdbTest, GetPrintsOneFieldOrSavesItsBytes) {
   EXPECT_TRUE(Contains(refused.err, "'Title' is a String field")) << refused.err;
 }
 
+// What get and list print for a Bitmap field without a picture goes back in
+// through add and update: the blank value, and the placeholder that a record
+// holds for a missing picture.
+TEST_F(KdpdbTest, PrintedBitmapValuesWithoutPictureGoBackIn) {
+  CreateSample();
+  const std::string id = std::to_string(Add({"Title=no picture"}));
+  auto get = [&](const std::string& uid) {
+    return Run({"get", db_, "--kdx", kSampleKdx, "--uid", uid, "--field", "Picture"}).out;
+  };
+  const std::string blank = "626d0000000000000002000000000000";
+  EXPECT_EQ(get(id), blank + "\n");
+  EXPECT_EQ(ListFields()[0]["fields"]["Picture"], blank);
+  for (const std::string& value : {blank, std::string("626d0000000000020002004800000000")}) {
+    SCOPED_TRACE(value);
+    const std::string added = std::to_string(Add({"Picture=" + value}));
+    Run({"update", db_, "--kdx", kSampleKdx, "--uid", id, "Picture=" + value});
+    EXPECT_EQ(get(added), value + "\n");
+    EXPECT_EQ(get(id), value + "\n");
+  }
+}
+
 // ---- pictures ----
 
 TEST_F(KdpdbTest, PicturesGoInAndComeOutWithTheirPixels) {

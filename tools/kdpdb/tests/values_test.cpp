@@ -267,6 +267,13 @@ TEST(CheckDeviceBitmap, TakesWhatTheRecordDecoderReads) {
   Bytes dense = kDeviceBitmap;  // density 144: twice the rows of bytes
   dense[11] = 144;
   dense.insert(dense.end(), {1, 2, 3, 4});
+  // No picture: a blank field, and the placeholder for a missing value.
+  Bytes blank, placeholder;
+  ASSERT_TRUE(FromHex("626d0000000000000002000000000000", &blank));
+  ASSERT_TRUE(FromHex("626d0000000000020002004800000000", &placeholder));
+  Bytes blankWithRow = placeholder;  // depth 0, height 1: a row without a depth
+  blankWithRow[5] = 1;
+  blankWithRow.insert(blankWithRow.end(), {0, 0});
   const struct {
     Bytes bytes;
     const char* message;  // "" when accepted
@@ -280,6 +287,9 @@ TEST(CheckDeviceBitmap, TakesWhatTheRecordDecoderReads) {
       {longer, "gives 20 bytes, not 21"},
       {shorter, "gives 20 bytes, not 19"},
       {with(6, 0x80), "its header gives"},  // negative rowBytes
+      {blank, ""},
+      {placeholder, ""},
+      {blankWithRow, "depth 0 (1, 2, 4, 8 or 16; 0 only without pixels)"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.message);
