@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bitmap/bmp_image.h"
+#include "bitmap/colour_matcher.h"
 #include "bitmap/device_bitmap.h"
 #include "foundation/byte_order.h"
 
@@ -222,13 +223,13 @@ Bytes EncodeIndexedBmp(const RgbImage& image, int bitsPerPixel, const std::uint8
   const auto bits = static_cast<std::uint16_t>(bitsPerPixel);
   kd::CBmpWriter bmp = NewBmp(image, bits, static_cast<std::uint32_t>(tableEntries));
   std::copy(table, table + 4 * tableEntries, bmp.Table());
+  const kd::CColourMatcher matcher(table, usableEntries);  // NearestPaletteIndex's answers
   for (std::uint32_t y = 0; y < image.height; ++y) {
     std::uint8_t* row = bmp.Row(image.height - 1 - y);
     const std::uint8_t* in = image.rgb.data() + std::size_t{3} * image.width * y;
     for (std::uint32_t x = 0; x < image.width; ++x) {
-      const std::uint8_t bgr[3] = {in[3 * x + 2], in[3 * x + 1], in[3 * x]};
       const auto index =
-          static_cast<std::uint32_t>(kd::NearestPaletteIndex(bgr, table, usableEntries));
+          static_cast<std::uint32_t>(matcher.Nearest(in[3 * x + 2], in[3 * x + 1], in[3 * x]));
       kd::PutBmpPixelIndex(row, x, bits, index);
     }
   }

@@ -1,0 +1,74 @@
+// Fast nearest-colour matching against a fixed colour table, with exactly the
+// answers of NearestPaletteIndex (device_bitmap.h), which stays the rule.
+//
+// The colour cube is cut into 16 x 16 x 16 cells of 16 x 16 x 16 colours.
+// Each cell keeps the table entries that can be nearest to some colour of the
+// cell: entry p is kept when its least squared distance to the cell is at most
+// the least, over all entries q, of q's greatest squared distance to the cell.
+// The nearest entry of any colour c of the cell is kept (its distance to c is
+// at most that of the q with the least greatest distance), and so is every
+// entry tied with it; a colour is matched by NearestPaletteIndex's own search
+// (squared distance, lowest index on ties) over its cell's entries, in table
+// order. bitmap/tests/colour_matcher_test.cpp checks every colour against the
+// rule for the device tables.
+#ifndef KDDAO_BITMAP_COLOUR_MATCHER_H_
+#define KDDAO_BITMAP_COLOUR_MATCHER_H_
+
+#include <cstdint>
+#include <vector>
+
+namespace kd {
+
+class CColourMatcher {
+ public:
+  static constexpr int kMaxEntries = 256;
+
+  // A matcher for the first `count` entries of `table` (4 bytes an entry:
+  // blue, green, red, unused), which it copies; count <= 0 matches everything
+  // to 0, as NearestPaletteIndex does. REQUIRES: count <= kMaxEntries.
+  CColourMatcher(const std::uint8_t* table, int count);
+
+  // NearestPaletteIndex(colour, table, count) for `colour` (blue, green, red).
+  int Nearest(std::uint8_t blue, std::uint8_t green, std::uint8_t red) const {
+    const std::uint32_t cell = ((red >> kCellShift) << (2 * kCellBits)) |
+                               ((green >> kCellShift) << kCellBits) | (blue >> kCellShift);
+    const Candidate* first = candidates_.data() + cellStart_[cell];
+    const Candidate* last = candidates_.data() + cellStart_[cell + 1];
+    if (last - first == 1) return first->index;
+    int best = 1 << 30;  // above any squared distance (3 x 255 x 255)
+    int bestIndex = 0;
+    for (const Candidate* c = first; c != last; ++c) {
+      const int b = blue - c->blue;
+      const int g = green - c->green;
+      const int r = red - c->red;
+      const int distance = r * r + g * g + b * b;
+      if (distance < best) {
+        best = distance;
+        bestIndex = c->index;
+      }
+    }
+    return bestIndex;
+  }
+
+  // How many entries the cells keep in all (for tests and measurements).
+  std::size_t CandidateCount() const { return candidates_.size(); }
+
+ private:
+  static constexpr int kCellBits = 4;  // cells per axis: 1 << kCellBits
+  static constexpr int kCellShift = 8 - kCellBits;
+  static constexpr int kCells = 1 << (3 * kCellBits);
+
+  struct Candidate {
+    std::uint8_t blue;
+    std::uint8_t green;
+    std::uint8_t red;
+    std::uint8_t index;
+  };
+
+  std::vector<std::uint32_t> cellStart_;  // kCells + 1: cell i's entries are [start[i], start[i+1])
+  std::vector<Candidate> candidates_;     // each cell's entries in table order
+};
+
+}  // namespace kd
+
+#endif  // KDDAO_BITMAP_COLOUR_MATCHER_H_
