@@ -51,11 +51,12 @@ constexpr std::uint64_t kSeed = 0x6B6444616F426E63ull;
 constexpr std::uint64_t kEditSeed = 0x456469745365656Full;
 constexpr std::uint32_t kHeaderSize = 80;  // a new, empty database file
 
-constexpr double kLoadGoal = 4.0;    // load <= 4 x read floor
-constexpr double kCommitGoal = 3.0;  // commit <= 3 x write floor (with fsync)
-constexpr double kLookupGoal = 2.0;  // growth of the per-ID time (see RunLookup)
-constexpr double kMemoryGoal = 3.0;  // peak <= 3 x file size
-constexpr int kSmallRepsFactor = 5;  // the 1k-lookup samples are short: take more
+constexpr double kLoadGoal = 4.0;          // load <= 4 x read floor
+constexpr double kCommitGoal = 3.0;        // commit <= 3 x write floor (with fsync)
+constexpr double kLookupGoal = 2.0;        // growth of the per-ID time (see RunLookup)
+constexpr double kLoadMemoryGoal = 1.5;    // load peak <= 1.5 x file size
+constexpr double kCommitMemoryGoal = 3.0;  // commit peak <= 3 x file size
+constexpr int kSmallRepsFactor = 5;        // the 1k-lookup samples are short: take more
 
 struct Options {
   int reps = 7;
@@ -458,6 +459,8 @@ void RunCreate(const Options& options, const testing::TempDir& dir) {
 //   LoadPeak    peak resident size while constructing and loading
 //   Held        resident size with the database loaded
 //   HeapHeld    heap bytes in use for the loaded database (B)
+//   Walked      resident size once every record has been read (a load builds
+//               its records when they are first used)
 //   CommitPeak  peak resident size during one commit (from the loaded state)
 //   PeakReset   1 when the peak could be reset before each phase
 int MemoryProbe(const std::string& path) {
@@ -471,6 +474,11 @@ int MemoryProbe(const std::string& path) {
   std::int64_t loadPeak = StatusField(status, "VmHWM");
   std::int64_t held = StatusField(status, "VmRSS");
   std::uint64_t heapHeld = HeapBytesInUse() - heapBefore;
+  std::uint64_t sum = 0;
+  for (std::int32_t i = 0; i < db->GetLiveCount(); ++i)
+    sum += db->GetLiveRecord(i)->Size();
+  if (sum != static_cast<std::uint64_t>(kRecordCount) * kRecordSize) return 1;
+  const std::int64_t walked = StatusField(ReadProcSelfStatus(), "VmRSS");
   reset = ResetPeakResidentSize() && reset;
   std::vector<std::uint8_t> bytes = FixtureRecordBytes(kEditSeed, 0, kRecordSize);
   db->MoveTo(0, true);
@@ -481,10 +489,10 @@ int MemoryProbe(const std::string& path) {
   std::int64_t commitPeak = StatusField(ReadProcSelfStatus(), "VmHWM");
   std::printf(
       "BaseRss:\t%lld kB\nLoadPeak:\t%lld kB\nHeld:\t%lld kB\nHeapHeld:\t%llu B\n"
-      "CommitPeak:\t%lld kB\nPeakReset:\t%d\n",
+      "Walked:\t%lld kB\nCommitPeak:\t%lld kB\nPeakReset:\t%d\n",
       static_cast<long long>(baseRss), static_cast<long long>(loadPeak),
       static_cast<long long>(held), static_cast<unsigned long long>(heapHeld),
-      static_cast<long long>(commitPeak), reset ? 1 : 0);
+      static_cast<long long>(walked), static_cast<long long>(commitPeak), reset ? 1 : 0);
   return 0;
 }
 
@@ -522,17 +530,22 @@ void RunMemory(const std::string& path, std::uint64_t fileSize) {
   std::int64_t loadPeak = StatusField(report, "LoadPeak");
   std::int64_t held = StatusField(report, "Held");
   std::int64_t heapHeld = StatusField(report, "HeapHeld");
+  std::int64_t walked = StatusField(report, "Walked");
   std::int64_t commitPeak = StatusField(report, "CommitPeak");
   bool reset = StatusField(report, "PeakReset") == 1;
-  if (base < 0 || loadPeak < 0 || held < 0 || heapHeld < 0 || commitPeak < 0) {
+  if (base < 0 || loadPeak < 0 || held < 0 || heapHeld < 0 || walked < 0 || commitPeak < 0) {
     throw std::runtime_error("unreadable memory probe report: " + report);
   }
   auto bytesAbove = [base](std::int64_t kib) { return static_cast<double>(kib - base) * 1024; };
   double file = static_cast<double>(fileSize);
-  double peak = std::max(bytesAbove(loadPeak), bytesAbove(commitPeak));
-  bool met = peak <= kMemoryGoal * file;
-  std::printf("peak memory  %.2f MiB  ratio %.2f x file size (goal <= %g)  %s\n", Mib(peak),
-              peak / file, kMemoryGoal, Verdict(met));
+  const bool loadMet = bytesAbove(loadPeak) <= kLoadMemoryGoal * file;
+  const bool commitMet = bytesAbove(commitPeak) <= kCommitMemoryGoal * file;
+  std::printf("load memory  %.2f MiB  ratio %.2f x file size (goal <= %g)  %s\n",
+              Mib(bytesAbove(loadPeak)), bytesAbove(loadPeak) / file, kLoadMemoryGoal,
+              Verdict(loadMet));
+  std::printf("commit memory %.2f MiB  ratio %.2f x file size (goal <= %g)  %s\n",
+              Mib(bytesAbove(commitPeak)), bytesAbove(commitPeak) / file, kCommitMemoryGoal,
+              Verdict(commitMet));
   std::printf(
       "   resident above the %.1f MiB baseline: load peak %.2f MiB (%.2f x), "
       "held %.2f MiB (%.2f x), commit peak %.2f MiB (%.2f x)%s\n",
@@ -540,10 +553,19 @@ void RunMemory(const std::string& path, std::uint64_t fileSize) {
       Mib(bytesAbove(held)), bytesAbove(held) / file, Mib(bytesAbove(commitPeak)),
       bytesAbove(commitPeak) / file,
       reset ? "" : " [peak reset refused: commit peak includes the load]");
-  std::printf("   heap in use for the loaded database: %.2f MiB (%.2f x), %.0f bytes per record\n",
-              Mib(static_cast<double>(heapHeld)), static_cast<double>(heapHeld) / file,
-              static_cast<double>(heapHeld) / kRecordCount);
-  AddGoal("peak memory", met);
+  // What a record costs beside its bytes in the file image: resident memory
+  // above the baseline and the image, per record, before and after every
+  // record has been read. (Large blocks are mapped, not heap: the heap line
+  // counts only the small allocations.)
+  auto perRecord = [&](std::int64_t kib) { return (bytesAbove(kib) - file) / kRecordCount; };
+  std::printf(
+      "   per record beyond the file image: %.0f bytes once loaded, %.0f bytes once every "
+      "record has been read\n",
+      perRecord(held), perRecord(walked));
+  std::printf("   heap in use for the loaded database: %.2f MiB (%.2f x)\n",
+              Mib(static_cast<double>(heapHeld)), static_cast<double>(heapHeld) / file);
+  AddGoal("load memory", loadMet);
+  AddGoal("commit memory", commitMet);
 }
 
 // ---- main -------------------------------------------------------------------------
