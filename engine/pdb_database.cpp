@@ -179,6 +179,7 @@ void CPdbDatabase::RaiseFileError(MessageId message, const char* format, ...) co
 
 void CPdbDatabase::Load() {
   DropRecords();  // a second load starts afresh
+  saveDeferred_ = false;
   try {
     LoadFromFile();
   } catch (CErr error) {  // by value: a coded error goes on as a text error
@@ -308,6 +309,14 @@ void CPdbDatabase::Save() {
     SaveToFile();
   } catch (CErr error) {  // by value: every failure goes on as a text error
     throw error;
+  }
+}
+
+void CPdbDatabase::SaveOrDefer() {
+  if (openBatches_ > 0) {
+    saveDeferred_ = true;
+  } else {
+    Save();
   }
 }
 
@@ -505,7 +514,7 @@ void CPdbDatabase::Update(CRecordEncoder* encoder) {
   target->index = current_;
   target->dirty = true;
   if (changesID) index_.Insert(target);
-  Save();
+  SaveOrDefer();
 }
 
 void CPdbDatabase::Delete(std::int32_t mode) {
@@ -523,7 +532,7 @@ void CPdbDatabase::Delete(std::int32_t mode) {
   RenumberLiveRecords();
   editing_ = false;
   adding_ = false;
-  Save();
+  SaveOrDefer();
 }
 
 void CPdbDatabase::LookupUniqueID(std::uint32_t uniqueID) {
@@ -569,7 +578,29 @@ void CPdbDatabase::SetBlock(InfoBlock block, const CVariant& value) {
   } else {
     throw CErrX(kMsgInvalidFieldValue);
   }
-  Save();
+  SaveOrDefer();
+}
+
+// ---- batches ----------------------------------------------------------------------
+
+CPdbBatch::CPdbBatch(CPdbDatabase& database) : database_(database) {
+  ++database_.openBatches_;
+}
+
+CPdbBatch::~CPdbBatch() {
+  Close();
+}
+
+bool CPdbBatch::Close() {
+  if (!open_) return false;
+  open_ = false;
+  return --database_.openBatches_ == 0;
+}
+
+void CPdbBatch::Commit() {
+  if (!Close() || !database_.saveDeferred_) return;
+  database_.Save();  // on failure the save stays owed, to the next commit
+  database_.saveDeferred_ = false;
 }
 
 }  // namespace kd

@@ -3,6 +3,8 @@
 // committed (Update, Delete, SetBlock, a new database) rewrites the whole file
 // at once through Save; closing writes nothing.
 //
+// A CPdbBatch (below) defers those saves, so that many changes cost one write.
+//
 // Ownership: the database owns every record, each of which is in exactly one
 // of the live and deleted lists: the records a load builds, and the file image
 // they borrow from, through the load's arena (record_arena.h); records added
@@ -132,7 +134,12 @@ class CPdbDatabase {
   const std::uint8_t* GetHeaderImage() const { return header_; }
 
  private:
+  friend class CPdbBatch;
   struct RecordEntry;
+
+  // What Update, Delete and SetBlock call last: Save, or while a batch is open
+  // only a note that a save is owed.
+  void SaveOrDefer();
 
   void LoadFromFile();
   void SaveToFile();
@@ -179,6 +186,38 @@ class CPdbDatabase {
   bool editing_ = false;
   bool adding_ = false;
   CPdbRecord editRecord_;
+  // Batches open on this database, and whether a commit under them was
+  // deferred.
+  std::int32_t openBatches_ = 0;
+  bool saveDeferred_ = false;
+};
+
+// A C++-only scope that gathers the commits of a database into one save: while
+// it is open, Update, Delete and SetBlock change the database in memory only,
+// and Commit then saves once, so that the file is written once and its
+// modification number rises by one for the whole batch. Batches may nest; the
+// outermost Commit saves. Not part of the automation objects.
+class CPdbBatch {
+ public:
+  // REQUIRES: `database` outlives the batch.
+  explicit CPdbBatch(CPdbDatabase& database);
+  // Ends the batch; without Commit nothing is written: the changes stay in
+  // memory unsaved, as after a failed Save, and the file stays as it was.
+  ~CPdbBatch();
+  CPdbBatch(const CPdbBatch&) = delete;
+  CPdbBatch& operator=(const CPdbBatch&) = delete;
+
+  // Ends the batch and, when it is the outermost one and a commit under it was
+  // deferred, saves. Raises as Save; the file then stays as it was. Calling it
+  // again does nothing.
+  void Commit();
+
+ private:
+  // Ends the batch without saving; returns whether it was the outermost.
+  bool Close();
+
+  CPdbDatabase& database_;
+  bool open_ = true;
 };
 
 }  // namespace kd

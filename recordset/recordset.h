@@ -93,6 +93,8 @@ class CRecordset {
   bool IsOpen() const { return engine_ != nullptr; }
   const CDbSchema* GetSchema() const { return schema_.get(); }
   const CPdbDatabase* GetEngine() const { return engine_.get(); }
+  // For a CPdbBatch over many Updates; the engine stays the recordset's.
+  CPdbDatabase* GetEngine() { return engine_.get(); }
 
  private:
   void RequireOpen() const;
