@@ -17,9 +17,19 @@ namespace {
 
 constexpr std::int32_t kPixelsPerMeter72Dpi = 2835;
 
-// What the tool reads: images of any BMP kind up to kMaxPictureSide a side,
-// bit fields included, planes and colour counts as they come.
-constexpr kd::BmpRules kToolBmpRules = {kMaxPictureSide, false, true, false};
+// What the tool reads: images of any BMP kind, bit fields included, planes
+// and colour counts as they come; no side longer than the most pixels taken.
+constexpr kd::BmpRules kToolBmpRules = {static_cast<std::uint32_t>(kMaxPicturePixels), false, true,
+                                        false};
+
+// "W x H pixels is too large" for a picture of more than kMaxPicturePixels
+// pixels, "" otherwise.
+std::string SizeProblem(std::uint64_t width, std::uint64_t height) {
+  if (width * height <= kMaxPicturePixels) return "";
+  return std::to_string(width) + " x " + std::to_string(height) +
+         " pixels is too large (a Bitmap field holds at most " + std::to_string(kMaxPicturePixels) +
+         ")";
+}
 
 // The image in `bmp`, or ToolError naming why it is not one the tool reads.
 kd::BmpView ReadToolBmp(const Bytes& bmp) {
@@ -28,7 +38,9 @@ kd::BmpView ReadToolBmp(const Bytes& bmp) {
   std::string why;
   switch (fault) {
     case kd::BmpFault::kNone:
-      return view;
+      why = SizeProblem(view.width, view.height);
+      if (why.empty()) return view;
+      break;
     case kd::BmpFault::kNoFileHeader:
       why = "no BMP file header";
       break;
@@ -39,8 +51,7 @@ kd::BmpView ReadToolBmp(const Bytes& bmp) {
       why = "no pixels";
       break;
     case kd::BmpFault::kTooLarge:
-      why =
-          std::to_string(view.width) + " x " + std::to_string(view.height) + " pixels is too large";
+      why = SizeProblem(view.width, view.height);
       break;
     case kd::BmpFault::kCompressed:
       why = "compressed pixels";
@@ -187,11 +198,8 @@ RgbImage DecodePng(const Bytes& bytes) {
   if (!png_image_begin_read_from_memory(png.get(), bytes.data(), bytes.size())) {
     png.Fail("not a PNG image this tool reads");
   }
-  if (png->width == 0 || png->height == 0 || png->width > kMaxPictureSide ||
-      png->height > kMaxPictureSide) {
-    throw ToolError("a PNG image of " + std::to_string(png->width) + " x " +
-                    std::to_string(png->height) + " pixels is too large");
-  }
+  const std::string tooLarge = SizeProblem(png->width, png->height);
+  if (!tooLarge.empty()) throw ToolError("a PNG image of " + tooLarge);
   png->format = PNG_FORMAT_RGB;
   RgbImage image;
   image.width = png->width;

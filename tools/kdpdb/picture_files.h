@@ -17,12 +17,14 @@ struct RgbImage {
   Bytes rgb;
 };
 
-// Images wider or taller than this are refused: no record holds them.
-constexpr std::uint32_t kMaxPictureSide = 4096;
+// Pictures of more pixels than this are refused, whatever their shape: a
+// Bitmap field holds at most 63,999 bytes, 16 of them the header, and even at
+// one bit a pixel no more pixels fit (16 x 31,991 does).
+constexpr std::uint64_t kMaxPicturePixels = (63999 - 16) * 8;
 
 // The pixels of an uncompressed BMP image of 1, 4, 8, 16, 24 or 32 bits per
-// pixel (16 and 32 with or without bit-field masks). Raises ToolError for
-// anything else.
+// pixel (16 and 32 with or without bit-field masks) of at most
+// kMaxPicturePixels pixels. Raises ToolError for anything else.
 RgbImage DecodeBmp(const Bytes& bmp);
 
 // A BMP image as a PNG file: an indexed PNG with the image's colour table at 1,
@@ -30,8 +32,9 @@ RgbImage DecodeBmp(const Bytes& bmp);
 // and when libpng fails.
 Bytes BmpToPng(const Bytes& bmp);
 
-// The pixels of a PNG file of any kind; transparent pixels are laid over
-// white. Raises ToolError with libpng's message.
+// The pixels of a PNG file of any kind of at most kMaxPicturePixels pixels;
+// transparent pixels are laid over white. Raises ToolError with libpng's
+// message, or naming the size.
 RgbImage DecodePng(const Bytes& png);
 
 // A bottom-up 24-bit BMP image of `image`.

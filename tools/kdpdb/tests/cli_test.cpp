@@ -536,6 +536,29 @@ TEST_F(KdpdbTest, PicturesGoInAndComeOutWithTheirPixels) {
   }
 }
 
+// The longest bitmap a field holds, 16 x 31,991 pixels at 1 bit (63,998
+// bytes), comes out as a PNG and a BMP picture, and each goes back in as the
+// same device bitmap.
+TEST_F(KdpdbTest, TheLargestBitmapsOfAFieldComeOutAsPictures) {
+  CreateSample();
+  Bytes rows(2 * 31991);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    rows[i] = static_cast<std::uint8_t>(i % 251);
+  const Bytes tall = kd::testing::DeviceBitmap(16, 31991, 2, 1, 72, rows, 0xFFFFFFFF);
+  ASSERT_EQ(tall.size(), 63998u);
+  const std::string raw = File("tall.raw");
+  kd::testing::WriteFileBytes(raw, tall);
+  const std::string id = std::to_string(Add({"Picture=@" + raw}));
+  for (const char* name : {"tall.png", "tall.bmp"}) {
+    SCOPED_TRACE(name);
+    const std::string picture = File(name);
+    Run({"bitmap", db_, "--kdx", kSampleKdx, "--uid", id, "--field", "Picture", "--out", picture});
+    const std::string back = File("back.raw");
+    Run({"import-bitmap", picture, "--out", back, "--depth", "1"});
+    EXPECT_EQ(kd::testing::ReadFileBytes(back), tall);
+  }
+}
+
 TEST_F(KdpdbTest, PictureVerbsReportWhatTheyCannotDo) {
   CreateSample();
   const std::string id = std::to_string(Add({"Title=no picture"}));
