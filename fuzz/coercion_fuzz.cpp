@@ -4,6 +4,9 @@
 // the second text reads to the value it was written from (integers, booleans
 // and dates) or to a value written as the same text (reals, which text keeps
 // to 7 or 15 digits).
+#include <cmath>
+#include <limits>
+
 #include "foundation/codepage.h"
 #include "foundation/coercion.h"
 #include "fuzz/fuzz_support.h"
@@ -27,8 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string written = kd::ToAnsi(text.GetString());
   kd::CVariant again;
-  MustSucceed("reading back a value written as text",
-              [&] { again = kd::ChangeType(text, target); });
+  if (target == kd::VT_R4 && !Accepted([&] { again = kd::ChangeType(text, target); })) {
+    // The smallest singles write as 7 digits that read below the smallest
+    // single, which overflows, as it does on the platform: 1.401298E-45.
+    Check(std::fabs(kd::ChangeType(text, kd::VT_R8).GetR8()) <
+              std::numeric_limits<float>::denorm_min(),
+          "a single written as text that does not read back", narrow + " -> " + written);
+    return 0;
+  }
+  if (target != kd::VT_R4) {
+    MustSucceed("reading back a value written as text",
+                [&] { again = kd::ChangeType(text, target); });
+  }
   const bool real = target == kd::VT_R4 || target == kd::VT_R8;
   if (!real)
     Check(SameValue(again, value), "text reads back as another value", narrow + " -> " + written);
