@@ -7,7 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
   libpalm-perl netpbm xvfb xauth
-  libcli11-dev nlohmann-json3-dev libpng-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev pkgconf
 )
 
 missing=()
