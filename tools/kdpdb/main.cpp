@@ -124,6 +124,12 @@ int Run(int argc, char** argv) {
                    "bits per pixel: 1, 2, 4, 8 (the device's colours) or 16; by default 16 for "
                    "PNG, and for BMP what its pixels give")
       ->check(CLI::IsMember({1, 2, 4, 8, 16}));
+  importVerb
+      ->add_option("--density", import.density,
+                   "pixels a standard unit x 72: 72, 108, 144, 216 or 288; auto: from a BMP "
+                   "picture's resolution (dots per inch), as bitmap --out writes it")
+      ->check(CLI::IsMember({"72", "108", "144", "216", "288", "auto"}))
+      ->capture_default_str();
 
   app.require_subcommand(0, 1);
   try {

@@ -84,7 +84,8 @@ struct BitmapOptions {
 struct ImportBitmapOptions {
   std::string image;
   std::string out;
-  int depth = 0;  // 0: as the encoder chooses
+  int depth = 0;               // 0: as the encoder chooses
+  std::string density = "72";  // 72, 108, 144, 216, 288, or auto (a BMP's resolution)
 };
 
 int Info(const InfoOptions& options);

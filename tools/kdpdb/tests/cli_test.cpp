@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/device_bitmap.h"
 #include "foundation/codepage.h"
 #include "foundation/file.h"
 #include "rawdb/raw_db.h"
@@ -557,6 +558,81 @@ TEST_F(KdpdbTest, TheLargestBitmapsOfAFieldComeOutAsPictures) {
     Run({"import-bitmap", picture, "--out", back, "--depth", "1"});
     EXPECT_EQ(kd::testing::ReadFileBytes(back), tall);
   }
+  // Few enough pixels, but taller than a device bitmap can be.
+  const std::string taller = File("taller.png");
+  kd::testing::WriteFileBytes(taller, testing::WritePng(1, 70000, Bytes(3 * 70000), false));
+  EXPECT_EQ(Run({"import-bitmap", taller, "--out", File("x.raw"), "--depth", "1"}, 1).err,
+            "kdpdb: a picture of 1 x 70000 pixels has a side longer than the 65535 pixels of a "
+            "device bitmap\n");
+}
+
+// import-bitmap --density keeps the pixels and counts the sides in standard
+// units; bitmap --out writes the density into the BMP picture's resolution as
+// dots per inch, and --density auto takes it back from there.
+TEST_F(KdpdbTest, DensityGoesIntoTheBitmapAndComesBackThroughItsBmpPicture) {
+  CreateSample();
+  // 12 x 24 pixels: whole standard units at every density.
+  Bytes rgb(3 * 12 * 24);
+  for (std::size_t i = 0; i < rgb.size(); ++i)
+    rgb[i] = static_cast<std::uint8_t>(i * 37);
+  const std::string png = File("in.png");
+  kd::testing::WriteFileBytes(png, testing::WritePng(12, 24, rgb, false));
+  const std::string raw = File("in.raw");
+  const std::string bmp = File("out.bmp");
+  const std::string back = File("back.raw");
+  const struct {
+    const char* density;
+    const char* depth;
+    std::uint32_t pixelsPerMetre;
+  } kCases[] = {
+      {"72", "1", 2835},  {"108", "2", 4252},   {"144", "4", 5669},
+      {"216", "8", 8504}, {"288", "16", 11339},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.density);
+    Run({"import-bitmap", png, "--out", raw, "--depth", c.depth, "--density", c.density});
+    const Bytes device = kd::testing::ReadFileBytes(raw);
+    ASSERT_EQ(CheckDeviceBitmap(device), "");
+    const kd::DeviceBitmapHeader header = kd::ReadDeviceBitmapHeader(device.data());
+    const int density = std::stoi(c.density);
+    EXPECT_EQ(header.density, density);
+    EXPECT_EQ(header.width, 12 * 72 / density);
+    EXPECT_EQ(header.height, 24 * 72 / density);
+    EXPECT_EQ(header.rowBytes, kd::testing::DeviceRowBytes(12, header.depth));
+
+    const std::string id = std::to_string(Add({"Picture=@" + raw}));
+    Run({"bitmap", db_, "--kdx", kSampleKdx, "--uid", id, "--field", "Picture", "--out", bmp});
+    const Bytes picture = kd::testing::ReadFileBytes(bmp);
+    EXPECT_EQ(kd::testing::Bmp32(picture, 38), c.pixelsPerMetre);
+    EXPECT_EQ(kd::testing::Bmp32(picture, 42), c.pixelsPerMetre);
+    Run({"import-bitmap", bmp, "--out", back, "--density", "auto"});
+    EXPECT_EQ(kd::testing::ReadFileBytes(back), device);
+  }
+
+  // The resolutions of other programs give the nearest density, the lower of
+  // two as near; a picture that states none is at 72.
+  const struct {
+    std::uint32_t pixelsPerMetre;
+    int density;
+  } kResolutions[] = {{0, 72}, {3543, 72}, {3780, 108}, {7087, 216}, {11811, 288}};
+  const Bytes rows(36 * 24, 0x80);  // 12 x 24 at 24 bits
+  for (const auto& c : kResolutions) {
+    SCOPED_TRACE(c.pixelsPerMetre);
+    kd::testing::WriteFileBytes(bmp, kd::testing::BmpImage(12, 24, 24, {}, rows, c.pixelsPerMetre));
+    Run({"import-bitmap", bmp, "--out", back, "--density", "auto"});
+    EXPECT_EQ(kd::ReadDeviceBitmapHeader(kd::testing::ReadFileBytes(back).data()).density,
+              c.density);
+  }
+
+  // Sides that are no whole number of units would lose pixels.
+  kd::testing::WriteFileBytes(png, testing::WritePng(13, 24, Bytes(3 * 13 * 24), false));
+  ToolRun odd = Run({"import-bitmap", png, "--out", raw, "--density", "144"}, 1);
+  EXPECT_EQ(odd.err,
+            "kdpdb: a picture of 13 x 24 pixels is no whole number of standard units at density "
+            "144: its sides must be multiples of 2 pixels\n");
+  ToolRun noResolution = Run({"import-bitmap", png, "--out", raw, "--density", "auto"}, 1);
+  EXPECT_TRUE(Contains(noResolution.err, "--density auto reads a BMP picture's resolution"))
+      << noResolution.err;
 }
 
 TEST_F(KdpdbTest, PictureVerbsReportWhatTheyCannotDo) {
@@ -579,6 +655,7 @@ TEST_F(KdpdbTest, PictureVerbsReportWhatTheyCannotDo) {
        "kdpdb: Field does not exist. (HRESULT 0x8004271D)\n"},
       {{"import-bitmap", kSampleKdx + ".png", "--out", File("x.raw")}, "cannot read '"},
       {{"import-bitmap", File("in.png"), "--out", File("x.raw"), "--depth", "3"}, "--depth"},
+      {{"import-bitmap", File("in.png"), "--out", File("x.raw"), "--density", "100"}, "--density"},
   };
   kd::testing::WriteFileBytes(File("in.png"), {1, 2, 3});
   for (const auto& c : kCases) {
