@@ -3,7 +3,8 @@
 # tree in build-install/ (no tests, no benchmarks; warnings are errors),
 # installs it into build-install/prefix/ and checks that:
 #   - every installed header includes only installed headers, and compiles on
-#     its own against the prefix;
+#     its own against the prefix; every library header that tools/ includes
+#     (its tests aside) is installed;
 #   - tools/examples/read_records.cpp builds as an outside project, once with
 #     the CMake package (tools/examples/outside/) and once with pkg-config and
 #     a plain g++ command line, neither reading a header of the source tree;
@@ -58,6 +59,12 @@ for header in "${headers[@]}"; do
     "$build/header-check/unit.cpp" || fail "$header does not compile on its own"
 done
 echo "${#headers[@]} installed headers checked"
+# The tree's own programs outside the library (tools/, not their tests) use
+# only what an outside program can: every library header they include is installed.
+while read -r used; do
+  [ -f "$include/$used" ] || fail "tools/ includes \"$used\", which is not installed"
+done < <(find tools -name '*.cpp' -o -name '*.h' | grep -v '/tests/' | xargs sed -n \
+  's/^#include "\(\(foundation\|engine\|rawdb\|recordset\|bitmap\)\/[^"]*\)".*/\1/p' | sort -u)
 
 echo "== the sample database, written by the tree's kdpdb"
 kdpdb=$build/tools/kdpdb/kdpdb
