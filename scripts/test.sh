@@ -28,6 +28,7 @@ configure_build_test() {
 }
 
 configure_build_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/check-install.sh
 configure_build_test build-san -DCMAKE_BUILD_TYPE=Debug -DKD_SANITIZE=ON -DKD_BUILD_BENCHMARKS=OFF
 configure_build_test build-win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD_BUILD_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
