@@ -131,6 +131,39 @@ int Run(int argc, char** argv) {
       ->check(CLI::IsMember({"72", "108", "144", "216", "288", "auto"}))
       ->capture_default_str();
 
+  ExportOptions exportTable;
+  CLI::App* exportVerb = app.add_subcommand(
+      "export", "Write every live record as a CSV row or a JSON line, fields by name");
+  exportVerb->add_option("FILE", exportTable.file, "database file")->required();
+  exportVerb->add_option("--kdx", exportTable.description, kDescriptionHelp)->required();
+  CLI::Option* exportCsv =
+      exportVerb->add_option("--csv", exportTable.csv, "CSV file to write; - for standard output");
+  exportVerb
+      ->add_option("--jsonl", exportTable.jsonl,
+                   "JSON Lines file to write (one object a record); - for standard output")
+      ->excludes(exportCsv);
+  exportVerb->add_option("--pictures", exportTable.pictures,
+                         "folder for Bitmap fields as PNG files named by unique ID; their cells "
+                         "hold the file names");
+  exportVerb->footer(
+      "Values as list shows them (text whole): dates as local ISO-8601 text, Bitmap and "
+      "StreamMemory as hexadecimal digits, a blank Bitmap as an empty cell (null in JSON).");
+
+  ImportOptions importTable;
+  CLI::App* importTableVerb = app.add_subcommand(
+      "import", "Add a record for each CSV row or JSON line; the file is saved once, at the end");
+  importTableVerb->add_option("FILE", importTable.file, "database file")->required();
+  importTableVerb->add_option("--kdx", importTable.description, kDescriptionHelp)->required();
+  CLI::Option* importCsv = importTableVerb->add_option(
+      "--csv", importTable.csv, "CSV file with a header row of field names; - for standard input");
+  importTableVerb
+      ->add_option("--jsonl", importTable.jsonl,
+                   "JSON Lines file, one object of field names a record; - for standard input")
+      ->excludes(importCsv);
+  importTableVerb->footer(
+      "Values as add reads them; an empty cell (or null, or \"\") leaves its field blank. A row "
+      "that does not fit is reported with its line number and nothing is written.");
+
   app.require_subcommand(0, 1);
   try {
     app.parse(argc, argv);
@@ -149,6 +182,8 @@ int Run(int argc, char** argv) {
   if (*getVerb) return Get(get);
   if (*bitmapVerb) return Bitmap(bitmap);
   if (*importVerb) return ImportBitmap(import);
+  if (*exportVerb) return Export(exportTable);
+  if (*importTableVerb) return Import(importTable);
   return Usage(app);
 }
 

@@ -81,6 +81,19 @@ struct BitmapOptions {
   std::string field;
   std::string out;
 };
+struct ExportOptions {
+  std::string file;
+  std::string description;
+  std::string csv;       // output file, "-" for standard output
+  std::string jsonl;     // the same; one of the two is given
+  std::string pictures;  // folder for Bitmap fields as PNG files; empty: hex
+};
+struct ImportOptions {
+  std::string file;
+  std::string description;
+  std::string csv;    // input file, "-" for standard input
+  std::string jsonl;  // the same; one of the two is given
+};
 struct ImportBitmapOptions {
   std::string image;
   std::string out;
@@ -99,6 +112,8 @@ int Block(const BlockOptions& options);
 int Get(const GetOptions& options);
 int Bitmap(const BitmapOptions& options);
 int ImportBitmap(const ImportBitmapOptions& options);
+int Export(const ExportOptions& options);
+int Import(const ImportOptions& options);
 
 // ---- shared by the verbs ----
 
