@@ -1,19 +1,20 @@
 // Fast nearest-colour matching against a fixed colour table, with exactly the
 // answers of NearestPaletteIndex (device_bitmap.h), which stays the rule.
 //
-// The colour cube is cut into 16 x 16 x 16 cells of 16 x 16 x 16 colours.
-// Each cell keeps the table entries that can be nearest to some colour of the
-// cell: entry p is kept when its least squared distance to the cell is at most
-// the least, over all entries q, of q's greatest squared distance to the cell.
+// The colour cube is cut into 32 x 32 x 32 cells of 8 x 8 x 8 colours. Each
+// cell keeps the table entries that can be nearest to some colour of the cell:
+// entry p is kept when its least squared distance to the cell is at most the
+// least, over all entries q, of q's greatest squared distance to the cell.
 // The nearest entry of any colour c of the cell is kept (its distance to c is
 // at most that of the q with the least greatest distance), and so is every
-// entry tied with it; a colour is matched by NearestPaletteIndex's own search
+// entry tied with it. A colour is matched by NearestPaletteIndex's own search
 // (squared distance, lowest index on ties) over its cell's entries, in table
 // order. bitmap/tests/colour_matcher_test.cpp checks every colour against the
 // rule for the device tables.
 #ifndef KDDAO_BITMAP_COLOUR_MATCHER_H_
 #define KDDAO_BITMAP_COLOUR_MATCHER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,14 +31,12 @@ class CColourMatcher {
 
   // NearestPaletteIndex(colour, table, count) for `colour` (blue, green, red).
   int Nearest(std::uint8_t blue, std::uint8_t green, std::uint8_t red) const {
-    const std::uint32_t cell = ((red >> kCellShift) << (2 * kCellBits)) |
-                               ((green >> kCellShift) << kCellBits) | (blue >> kCellShift);
-    const Candidate* first = candidates_.data() + cellStart_[cell];
-    const Candidate* last = candidates_.data() + cellStart_[cell + 1];
-    if (last - first == 1) return first->index;
+    const Cell cell = cells_[CellOf(blue, green, red)];
+    const Candidate* first = candidates_.data() + cell.start;
+    if (cell.count == 1) return first->index;
     int best = 1 << 30;  // above any squared distance (3 x 255 x 255)
     int bestIndex = 0;
-    for (const Candidate* c = first; c != last; ++c) {
+    for (const Candidate* c = first; c != first + cell.count; ++c) {
       const int b = blue - c->blue;
       const int g = green - c->green;
       const int r = red - c->red;
@@ -54,9 +53,8 @@ class CColourMatcher {
   std::size_t CandidateCount() const { return candidates_.size(); }
 
  private:
-  static constexpr int kCellBits = 4;  // cells per axis: 1 << kCellBits
-  static constexpr int kCellShift = 8 - kCellBits;
-  static constexpr int kCells = 1 << (3 * kCellBits);
+  static constexpr int kCellSide = 8;
+  static constexpr int kCells = (256 / kCellSide) * (256 / kCellSide) * (256 / kCellSide);
 
   struct Candidate {
     std::uint8_t blue;
@@ -64,9 +62,21 @@ class CColourMatcher {
     std::uint8_t red;
     std::uint8_t index;
   };
+  struct Cell {
+    std::uint32_t start;  // the cell's entries are candidates_[start, start + count)
+    std::uint32_t count;
+  };
 
-  std::vector<std::uint32_t> cellStart_;  // kCells + 1: cell i's entries are [start[i], start[i+1])
-  std::vector<Candidate> candidates_;     // each cell's entries in table order
+  static std::uint32_t CellOf(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    return ((red >> 3u) << 10u) | ((green >> 3u) << 5u) | (blue >> 3u);
+  }
+  // Appends to `kept` the entries of from[0, count) that can be nearest to a
+  // colour of the box of side `side` from (blueLow, greenLow, redLow), in order.
+  static void KeepPossibleNearest(const Candidate* from, std::size_t count, int blueLow,
+                                  int greenLow, int redLow, int side, std::vector<Candidate>* kept);
+
+  std::vector<Cell> cells_;            // kCells, indexed by CellOf
+  std::vector<Candidate> candidates_;  // each cell's entries in table order
 };
 
 }  // namespace kd

@@ -231,13 +231,21 @@ Bytes EncodeIndexedBmp(const RgbImage& image, int bitsPerPixel, const std::uint8
   const auto bits = static_cast<std::uint16_t>(bitsPerPixel);
   kd::CBmpWriter bmp = NewBmp(image, bits, static_cast<std::uint32_t>(tableEntries));
   std::copy(table, table + 4 * tableEntries, bmp.Table());
-  const kd::CColourMatcher matcher(table, usableEntries);  // NearestPaletteIndex's answers
+  // NearestPaletteIndex's answers; a run of one colour is matched once.
+  const kd::CColourMatcher matcher(table, usableEntries);
   for (std::uint32_t y = 0; y < image.height; ++y) {
     std::uint8_t* row = bmp.Row(image.height - 1 - y);
     const std::uint8_t* in = image.rgb.data() + std::size_t{3} * image.width * y;
+    std::uint32_t lastRgb = 0xFFFFFFFF;  // no colour
+    std::uint32_t index = 0;
     for (std::uint32_t x = 0; x < image.width; ++x) {
-      const auto index =
-          static_cast<std::uint32_t>(matcher.Nearest(in[3 * x + 2], in[3 * x + 1], in[3 * x]));
+      const std::uint32_t rgb =
+          (std::uint32_t{in[3 * x]} << 16) | (in[3 * x + 1] << 8) | in[3 * x + 2];
+      if (rgb != lastRgb) {
+        index =
+            static_cast<std::uint32_t>(matcher.Nearest(in[3 * x + 2], in[3 * x + 1], in[3 * x]));
+        lastRgb = rgb;
+      }
       kd::PutBmpPixelIndex(row, x, bits, index);
     }
   }
