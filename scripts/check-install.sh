@@ -34,7 +34,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 pc=$(find "$prefix" -name kddao.pc -path '*/pkgconfig/*')
 [ -n "$pc" ] || fail "no kddao.pc under $prefix"
-export PKG_CONFIG_PATH=$(dirname "$pc")
+PKG_CONFIG_PATH=$(dirname "$pc")
+export PKG_CONFIG_PATH
 include=$prefix/include/kddao
 [ -f "$include/recordset/recordset.h" ] || fail "no recordset/recordset.h under $include"
 
@@ -109,8 +110,8 @@ run_example() {
 # the source tree (only the example's own source file and installed headers).
 no_source_headers() {
   local found
-  found=$(tr ' \\' '\n\n' <"$1" | grep -E "^$root/(foundation|engine|rawdb|recordset|bitmap)/" ||
-    true)
+  found=$(tr -cs 'A-Za-z0-9_./+-' '\n' <"$1" |
+    grep -E "^$root/(foundation|engine|rawdb|recordset|bitmap)/" || true)
   [ -z "$found" ] || fail "the outside build read headers of the source tree: $found"
 }
 
