@@ -308,6 +308,12 @@ class Importer {
     std::vector<std::pair<const Column*, kd::CVariant>> parsed;
     for (const auto& [column, text] : values) {
       if (text.empty()) continue;
+      if (column->field->GetType() == kd::DbFieldType::kString &&
+          text.find('\0') != std::string::npos) {
+        // A record's text ends at its first zero byte: the rest would be lost.
+        throw ToolError("field '" + column->name + "' (String): text with a zero character " +
+                        "cannot be stored");
+      }
       parsed.emplace_back(
           column, ParseFieldValue(column->name, column->field->GetType(), column->role, text));
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pdb_database.h"
 #include "foundation/fault_injection.h"
 #include "testing/bitmap_images.h"
 #include "testing/fault_sweep.h"
@@ -253,6 +254,8 @@ TEST_F(ExportImportTest, ARefusedRowWritesNothing) {
       {"--jsonl", "{\"Title\":\"one\"}\n[1]\n", "line 2: a JSON array, not an object"},
       {"--jsonl", "{\"Done\":\"maybe\"}\n", "line 1: field 'Done' (Boolean): 'maybe' is not"},
       {"--jsonl", "{\"Notes\":[0]}\n", "line 1: the value of 'Notes' is a JSON array"},
+      {"--jsonl", "{\"Title\":\"cut\\u0000off\"}\n",
+       "line 1: field 'Title' (String): text with a zero character cannot be stored"},
   };
   for (const auto& test : kCases) {
     SCOPED_TRACE(test.text);
@@ -307,6 +310,35 @@ TEST_F(ExportImportTest, AFailedSaveLeavesTheDirectoryAsItWas) {
     }
   }
   EXPECT_EQ(kd::testing::SnapshotDirectory(dir_.path()), before);
+}
+
+// The engine's batch under the import: an inner batch's Commit writes
+// nothing, and a failed Commit leaves the save owed to the next one.
+TEST(PdbBatchTest, OnlyTheOutermostCommitSavesAndAFailedOneStaysOwed) {
+  kd::testing::TempDir dir;
+  const std::string path = dir.File("batch.pdb");
+  kd::CPdbDatabase db(path.c_str());
+  db.CreateTable("Batch", "DATA", "KdTs");
+  db.Save();
+  const testing::FileState saved = SnapshotFile(path);
+  {
+    kd::CPdbBatch outer(db);
+    {
+      kd::CPdbBatch inner(db);
+      db.AddNew();
+      db.Update(nullptr);
+      inner.Commit();
+    }
+    EXPECT_EQ(SnapshotFile(path), saved);
+    kd::ScopedFault fault(kd::FaultPoint::kFileReplace, 1);
+    EXPECT_THROW(outer.Commit(), kd::CErr);
+  }
+  EXPECT_EQ(SnapshotFile(path), saved);
+  kd::CPdbBatch later(db);
+  later.Commit();
+  kd::CPdbDatabase reread(path.c_str());
+  reread.Load();
+  EXPECT_EQ(reread.GetLiveCount(), 1);
 }
 
 }  // namespace
