@@ -24,8 +24,9 @@ endif()
 # kd_install_library(target NAME HEADERS header...): the library `target`
 # becomes KdDao::NAME (an alias in the tree, the exported name when
 # installed); the headers listed, the public ones of the current folder, go
-# to include/kddao/<folder>/. Headers that an installed header includes must
-# be listed too (scripts/check-install.sh checks it).
+# to include/kddao/<folder>/. Headers that an installed header includes, and
+# those that tools/ includes, must be listed too (scripts/check-install.sh
+# checks both).
 function(kd_install_library target name)
   cmake_parse_arguments(ARG "" "" "HEADERS" ${ARGN})
   add_library(KdDao::${name} ALIAS ${target})
