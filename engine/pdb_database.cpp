@@ -59,8 +59,7 @@ CPdbRecord* CPdbDatabase::Use(CPdbRecord* record) const {
   return record;
 }
 
-void CPdbDatabase::BuildLoaded(CPdbRecord* slot) const {
-  const std::uint32_t entry = loaded_.EntryOf(slot);
+CPdbDatabase::StoredForm CPdbDatabase::LoadedForm(std::uint32_t entry) const {
   const std::uint8_t* image = loaded_.Image();
   const std::uint8_t* entries = image + pdb::kRecordListOffset;
   auto chunkId = [&](std::uint32_t i) {
@@ -71,23 +70,49 @@ void CPdbDatabase::BuildLoaded(CPdbRecord* slot) const {
   if (offset != 0) {
     // The data end at the next non-zero offset, or at the end of the file.
     // (Only the entries without data between two with data are passed over,
-    // each by the one entry before them: building every record stays linear.)
+    // each by the one entry before them: reading every entry stays linear.)
     std::uint32_t next = entry + 1;
     while (next < loadedCount_ && chunkId(next) == 0)
       ++next;
     size = (next < loadedCount_ ? chunkId(next) : loadedSize_) - offset;
   }
   const std::uint8_t* bytes = entries + entry * pdb::kRecordEntrySize;
-  const std::uint8_t attributes = bytes[pdb::kEntryAttributesOffset];
-  const bool deleteBit = (attributes & pdb::kAttrDelete) != 0;
+  return {bytes[pdb::kEntryAttributesOffset], LoadBigEndian24(bytes + pdb::kEntryUniqueIDOffset),
+          image + offset, size};
+}
+
+void CPdbDatabase::BuildLoaded(CPdbRecord* slot) const {
+  const std::uint32_t entry = loaded_.EntryOf(slot);
+  const StoredForm form = LoadedForm(entry);
+  const bool deleteBit = (form.attributes & pdb::kAttrDelete) != 0;
   CPdbRecord* record = loaded_.Build(entry);
-  record->archived = deleteBit && size > 0;
-  record->deleted = deleteBit && size == 0;
-  record->category = attributes & pdb::kAttrCategoryMask;
-  record->dirty = (attributes & pdb::kAttrDirty) != 0;
-  record->secret = (attributes & pdb::kAttrSecret) != 0;
-  record->uniqueID = LoadBigEndian24(bytes + pdb::kEntryUniqueIDOffset);
-  if (!record->deleted) record->Borrow(image + offset, size);
+  record->archived = deleteBit && form.size > 0;
+  record->deleted = deleteBit && form.size == 0;
+  record->category = form.attributes & pdb::kAttrCategoryMask;
+  record->dirty = (form.attributes & pdb::kAttrDirty) != 0;
+  record->secret = (form.attributes & pdb::kAttrSecret) != 0;
+  record->uniqueID = form.uniqueID;
+  if (!record->deleted) record->Borrow(form.data, form.size);
+}
+
+CPdbDatabase::StoredForm CPdbDatabase::FormToSave(std::int32_t position) const {
+  const std::int32_t liveCount = liveRecords_.GetCount();
+  const CPdbRecord* record =
+      position < liveCount ? liveRecords_[position] : deletedRecords_[position - liveCount];
+  if (loaded_.IsEmpty(record)) {
+    // The bits a built record keeps: the delete bit stands for both deleted
+    // (no data) and archived (data kept), as in the file.
+    StoredForm form = LoadedForm(loaded_.EntryOf(record));
+    form.attributes &=
+        pdb::kAttrDelete | pdb::kAttrDirty | pdb::kAttrSecret | pdb::kAttrCategoryMask;
+    return form;
+  }
+  std::uint8_t attributes = record->category & pdb::kAttrCategoryMask;
+  if (record->archived || record->deleted) attributes |= pdb::kAttrDelete;
+  if (record->dirty) attributes |= pdb::kAttrDirty;
+  if (record->secret) attributes |= pdb::kAttrSecret;
+  return {attributes, record->uniqueID & pdb::kMaxUniqueID, record->GetBuffer(),
+          record->deleted ? 0 : record->Size()};
 }
 
 CPdbRecord* CPdbDatabase::GetLiveRecord(std::int32_t index) const {
@@ -340,16 +365,12 @@ void CPdbDatabase::SaveToFile() {
   running += sortInfo_.Size();
   std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * pdb::kRecordEntrySize);
   for (std::int32_t i = 0; i < count; ++i) {
-    const CPdbRecord* record = i < liveCount ? GetLiveRecord(i) : GetDeletedRecord(i - liveCount);
+    const StoredForm form = FormToSave(i);
     std::uint8_t* entry = &entries[static_cast<std::size_t>(i) * pdb::kRecordEntrySize];
-    std::uint8_t attributes = record->category & pdb::kAttrCategoryMask;
-    if (record->archived || record->deleted) attributes |= pdb::kAttrDelete;
-    if (record->dirty) attributes |= pdb::kAttrDirty;
-    if (record->secret) attributes |= pdb::kAttrSecret;
     StoreBigEndian32(entry + pdb::kEntryLocalChunkIdOffset, static_cast<std::uint32_t>(running));
-    entry[pdb::kEntryAttributesOffset] = attributes;
-    StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, record->uniqueID & pdb::kMaxUniqueID);
-    if (!record->deleted) running += record->Size();
+    entry[pdb::kEntryAttributesOffset] = form.attributes;
+    StoreBigEndian24(entry + pdb::kEntryUniqueIDOffset, form.uniqueID);
+    running += form.size;
   }
   if (running > 0xFFFFFFFFu) {
     RaiseFileError(kMsgCannotAccessFile,
@@ -399,8 +420,8 @@ void CPdbDatabase::WriteImage(CBufferedWriter& writer, const std::uint8_t* entri
   writer.Write(appInfo_.GetBuffer(), appInfo_.Size());
   writer.Write(sortInfo_.GetBuffer(), sortInfo_.Size());
   for (std::int32_t i = 0; i < count; ++i) {
-    const CPdbRecord* record = i < liveCount ? GetLiveRecord(i) : GetDeletedRecord(i - liveCount);
-    if (!record->deleted) writer.Write(record->GetBuffer(), record->Size());
+    const StoredForm form = FormToSave(i);
+    writer.Write(form.data, form.size);
   }
 }
 

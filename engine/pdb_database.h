@@ -165,6 +165,20 @@ class CPdbDatabase {
   CPdbRecord* Use(CPdbRecord* record) const;
   // Builds the record of the empty slot `slot` from its entry in the image.
   void BuildLoaded(CPdbRecord* slot) const;
+  // A record as a file holds it: its entry's attribute byte and unique ID,
+  // and the data written for it (none for a deleted record).
+  struct StoredForm {
+    std::uint8_t attributes;
+    std::uint32_t uniqueID;
+    const std::uint8_t* data;
+    std::uint32_t size;
+  };
+  // What the load's image holds for slot `entry`, as it was read.
+  StoredForm LoadedForm(std::uint32_t entry) const;
+  // Record `position` in file order (the live records, then the deleted and
+  // archived ones) as a save writes it: from the load's image while its slot
+  // is not built, so that saving builds no record.
+  StoredForm FormToSave(std::int32_t position) const;
   // Indexes every record by unique ID (building them all) the first time an
   // operation needs the index; from then on the index follows every change.
   void EnsureIndexed();
