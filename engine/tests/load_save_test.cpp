@@ -146,42 +146,54 @@ TEST_F(LoadSaveTest, DeleteBitWithDataIsArchivedWithoutIsDeleted) {
   EXPECT_EQ(db->GetDeletedRecord(1)->Size(), 2u);
 }
 
+// Saved as loaded, and again after every record has been read (a record a
+// load never used is written from the file image; one it used, from itself):
+// the same file.
 TEST_F(LoadSaveTest, SaveWritesLiveRecordsFirstWithOffsetsComputedBeforehand) {
   PdbImage image;
   image.records = {{1, 0x80, {}}, {2, 0x20 | 0x05, {9}}, {3, 0x80, {7, 7}}, {4, 0x00, {}}};
   image.appInfo = {0xAA};
-  std::string path = Write(image.Build());
-  auto db = Open(path);
-  db->Save();
-  Bytes bytes = testing::ReadFileBytes(path);
-  // Header, 4 entries, gap, 1 AppInfo byte, record 2's byte, record 3's two bytes.
-  ASSERT_EQ(bytes.size(), 78u + 32 + 2 + 1 + 1 + 2);
-  EXPECT_EQ(Get32(bytes, 48), 8u);             // modificationNumber + 1
-  EXPECT_EQ(Get32(bytes, 40), kFixedNowPalm);  // modificationDate
-  EXPECT_EQ(Get32(bytes, 36), 0xC0000001u);    // creationDate kept
-  EXPECT_EQ(Get32(bytes, 52), 112u);           // AppInfo right after the gap
-  EXPECT_EQ(Get32(bytes, 56), 0u);
-  struct Entry {
-    std::uint32_t offset;
-    std::uint8_t attributes;
-    std::uint32_t id;
-  } entries[] = {{113, 0x05, 2},   // live, busy bit written as 0
-                 {114, 0x00, 4},   // live, no data: points where the next data begins
-                 {114, 0x80, 1},   // deleted: no data
-                 {114, 0x80, 3}};  // archived: its data
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(Get32(bytes, testing::EntryOffset(i)), entries[i].offset) << i;
-    EXPECT_EQ(bytes[testing::EntryOffset(i) + 4], entries[i].attributes) << i;
-    EXPECT_EQ(bytes[testing::EntryOffset(i) + 7], entries[i].id) << i;
+  for (const bool readFirst : {false, true}) {
+    SCOPED_TRACE(readFirst ? "every record read before saving" : "saved as loaded");
+    std::string path = Write(image.Build());
+    auto db = Open(path);
+    if (readFirst) {
+      for (std::int32_t i = 0; i < db->GetLiveCount(); ++i)
+        db->GetLiveRecord(i);
+      for (std::int32_t i = 0; i < db->GetDeletedCount(); ++i)
+        db->GetDeletedRecord(i);
+    }
+    db->Save();
+    Bytes bytes = testing::ReadFileBytes(path);
+    // Header, 4 entries, gap, 1 AppInfo byte, record 2's byte, record 3's two bytes.
+    ASSERT_EQ(bytes.size(), 78u + 32 + 2 + 1 + 1 + 2);
+    EXPECT_EQ(Get32(bytes, 48), 8u);             // modificationNumber + 1
+    EXPECT_EQ(Get32(bytes, 40), kFixedNowPalm);  // modificationDate
+    EXPECT_EQ(Get32(bytes, 36), 0xC0000001u);    // creationDate kept
+    EXPECT_EQ(Get32(bytes, 52), 112u);           // AppInfo right after the gap
+    EXPECT_EQ(Get32(bytes, 56), 0u);
+    struct Entry {
+      std::uint32_t offset;
+      std::uint8_t attributes;
+      std::uint32_t id;
+    } entries[] = {{113, 0x05, 2},   // live, busy bit written as 0
+                   {114, 0x00, 4},   // live, no data: points where the next data begins
+                   {114, 0x80, 1},   // deleted: no data
+                   {114, 0x80, 3}};  // archived: its data
+    for (std::size_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(Get32(bytes, testing::EntryOffset(i)), entries[i].offset) << i;
+      EXPECT_EQ(bytes[testing::EntryOffset(i) + 4], entries[i].attributes) << i;
+      EXPECT_EQ(bytes[testing::EntryOffset(i) + 7], entries[i].id) << i;
+    }
+    EXPECT_EQ(Get16(bytes, 110), 0);  // gap
+    EXPECT_EQ(Bytes(bytes.begin() + 112, bytes.end()), (Bytes{0xAA, 9, 7, 7}));
+    // And it loads back the same.
+    auto again = Open(path);
+    EXPECT_EQ(again->GetLiveCount(), 2);
+    EXPECT_EQ(again->GetDeletedCount(), 2);
+    EXPECT_TRUE(again->GetDeletedRecord(0)->deleted);
+    EXPECT_TRUE(again->GetDeletedRecord(1)->archived);
   }
-  EXPECT_EQ(Get16(bytes, 110), 0);  // gap
-  EXPECT_EQ(Bytes(bytes.begin() + 112, bytes.end()), (Bytes{0xAA, 9, 7, 7}));
-  // And it loads back the same.
-  auto again = Open(path);
-  EXPECT_EQ(again->GetLiveCount(), 2);
-  EXPECT_EQ(again->GetDeletedCount(), 2);
-  EXPECT_TRUE(again->GetDeletedRecord(0)->deleted);
-  EXPECT_TRUE(again->GetDeletedRecord(1)->archived);
 }
 
 TEST_F(LoadSaveTest, NoRecordsKeepsTheTwoBytesAfterTheHeaderAndBlocksStartAt80) {
