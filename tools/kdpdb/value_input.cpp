@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "bitmap/device_bitmap.h"
+#include "foundation/coercion.h"
+#include "foundation/errors.h"
 #include "tools/kdpdb/dates.h"
 #include "tools/kdpdb/value_output.h"
 
@@ -62,6 +64,15 @@ Range NumberRange(kd::DbFieldType type, SystemRole role) {
   }
 }
 
+bool FitsASingle(double value) {
+  try {
+    kd::ChangeType(kd::CVariant::R8(value), kd::VT_R4);
+    return true;
+  } catch (const kd::CPlatformError&) {
+    return false;
+  }
+}
+
 kd::CVariant ParseNumberValue(const std::string& fieldName, kd::DbFieldType type, SystemRole role,
                               const std::string& text) {
   const Range range = NumberRange(type, role);
@@ -70,7 +81,14 @@ kd::CVariant ParseNumberValue(const std::string& fieldName, kd::DbFieldType type
   if (status == NumberStatus::kNotNumber) {
     throw ToolError(Describe(fieldName, type, text) + " is not a number");
   }
-  if (status == NumberStatus::kOutOfRange || value < range.low || value > range.high) {
+  // A Single holds what the library's coercion to a single takes: up to
+  // half a unit in the last place beyond the largest single, so that the
+  // shortest text of that single (3.4028235e38) reads.
+  const bool inRange =
+      status != NumberStatus::kOutOfRange &&
+      (type == kd::DbFieldType::kSingle ? FitsASingle(value)
+                                        : value >= range.low && value <= range.high);
+  if (!inRange) {
     throw ToolError(Describe(fieldName, type, text) + " is out of range (" + range.text + ")");
   }
   if (range.whole && value != std::trunc(value)) {

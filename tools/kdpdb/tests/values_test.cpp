@@ -137,6 +137,10 @@ TEST(ParseFieldValue, ReadsNumbersWithinTheirFieldsRange) {
       {DbFieldType::kSingle, SystemRole::kNone, "0.1", 0.1, nullptr},
       {DbFieldType::kSingle, SystemRole::kNone, "-3.4e38", -3.4e38, nullptr},
       {DbFieldType::kSingle, SystemRole::kNone, "3.5e38", 0, "is out of range"},
+      // The shortest text of the largest single lies above it, and reads.
+      {DbFieldType::kSingle, SystemRole::kNone, "3.4028235e38", 3.4028235e38, nullptr},
+      {DbFieldType::kSingle, SystemRole::kNone, "-3.4028235e38", -3.4028235e38, nullptr},
+      {DbFieldType::kSingle, SystemRole::kNone, "3.4028236e38", 0, "is out of range"},
       {DbFieldType::kDouble, SystemRole::kNone, "-1e308", -1e308, nullptr},
       {DbFieldType::kDouble, SystemRole::kNone, "1e309", 0, "is out of range"},
       {DbFieldType::kDouble, SystemRole::kNone, "2.5", 2.5, nullptr},
