@@ -7,18 +7,12 @@ namespace kd {
 
 namespace {
 
-// The least and greatest of (x - value)^2 over the x of [low, low + side).
-void AxisTerms(int value, int low, int side, int* least, int* greatest) {
-  const int high = low + side - 1;
-  const int nearest = value < low ? low - value : (value > high ? value - high : 0);
-  const int farthest = std::max(value - low, high - value);
-  *least += nearest * nearest;
-  *greatest += farthest * farthest;
-}
+constexpr int kCoarseSide = 32;  // 8 x 8 x 8 boxes
+constexpr int kMiddleSide = 16;  // 16 x 16 x 16 boxes
 
 }  // namespace
 
-void CColourMatcher::KeepPossibleNearest(const Candidate* from, std::size_t count, int blueLow,
+void CColourMatcher::KeepPossibleNearest(const std::vector<Candidate>& from, int blueLow,
                                          int greenLow, int redLow, int side,
                                          std::vector<Candidate>* kept) {
   // least[i]: entry i's least squared distance to a colour of the box; bound:
@@ -26,64 +20,81 @@ void CColourMatcher::KeepPossibleNearest(const Candidate* from, std::size_t coun
   // box is farther than the bound from its nearest entry.
   int least[kMaxEntries];
   int bound = 1 << 30;
-  for (std::size_t i = 0; i < count; ++i) {
-    int greatest = 0;
-    least[i] = 0;
-    AxisTerms(from[i].blue, blueLow, side, &least[i], &greatest);
-    AxisTerms(from[i].green, greenLow, side, &least[i], &greatest);
-    AxisTerms(from[i].red, redLow, side, &least[i], &greatest);
-    bound = std::min(bound, greatest);
+  const int low[3] = {blueLow, greenLow, redLow};
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    const int value[3] = {from[i].blue, from[i].green, from[i].red};
+    int nearest = 0;
+    int farthest = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+      const int high = low[axis] + side - 1;
+      const int below = std::max(low[axis] - value[axis], 0);
+      const int above = std::max(value[axis] - high, 0);
+      const int far = std::max(value[axis] - low[axis], high - value[axis]);
+      nearest += (below + above) * (below + above);  // one of them is 0
+      farthest += far * far;
+    }
+    least[i] = nearest;
+    bound = std::min(bound, farthest);
   }
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < from.size(); ++i) {
     if (least[i] <= bound) kept->push_back(from[i]);
   }
 }
 
-CColourMatcher::CColourMatcher(const std::uint8_t* table, int count) : cells_(kCells, Cell{0, 0}) {
+CColourMatcher::CColourMatcher(const std::uint8_t* table, int count)
+    : cells_(kCells, Cell{0, count <= 0 ? 0 : kUnbuilt}) {
   assert(count <= kMaxEntries);
-  if (count <= 0) return;
   count = std::min(count, kMaxEntries);
+  for (int i = 0; i < count; ++i)
+    all_.push_back(
+        {table[4 * i], table[4 * i + 1], table[4 * i + 2], static_cast<std::uint8_t>(i)});
+  constexpr int kCoarsePerAxis = 256 / kCoarseSide;
+  constexpr int kMiddlePerAxis = 256 / kMiddleSide;
+  coarse_.resize(kCoarsePerAxis * kCoarsePerAxis * kCoarsePerAxis);
+  middle_.resize(kMiddlePerAxis * kMiddlePerAxis * kMiddlePerAxis);
+  coarseBuilt_.assign(coarse_.size(), 0);
+  middleBuilt_.assign(middle_.size(), 0);
+}
 
-  // The lists are made coarse to fine: boxes of side 32 from the whole table,
-  // of side 16 from their box's list, of side 8 (the cells) from theirs. A
+CColourMatcher::Cell CColourMatcher::BuildCell(std::uint32_t cell) {
+  // The lists are made coarse to fine: a box of side 32 from the whole table,
+  // a box of side 16 from its box's list, the cell (side 8) from its box's. A
   // box's list holds every entry that can be nearest in the box (and its
   // ties), so it holds those of every smaller box inside it.
-  std::vector<Candidate> all;
-  for (int i = 0; i < count; ++i)
-    all.push_back({table[4 * i], table[4 * i + 1], table[4 * i + 2], static_cast<std::uint8_t>(i)});
-  candidates_.reserve(static_cast<std::size_t>(kCells) * 3);
-  std::vector<Candidate> coarse, middle;
-  for (int red32 = 0; red32 < 256; red32 += 32) {
-    for (int green32 = 0; green32 < 256; green32 += 32) {
-      for (int blue32 = 0; blue32 < 256; blue32 += 32) {
-        coarse.clear();
-        KeepPossibleNearest(all.data(), all.size(), blue32, green32, red32, 32, &coarse);
-        for (int red16 = red32; red16 < red32 + 32; red16 += 16) {
-          for (int green16 = green32; green16 < green32 + 32; green16 += 16) {
-            for (int blue16 = blue32; blue16 < blue32 + 32; blue16 += 16) {
-              middle.clear();
-              KeepPossibleNearest(coarse.data(), coarse.size(), blue16, green16, red16, 16,
-                                  &middle);
-              for (int red = red16; red < red16 + 16; red += kCellSide) {
-                for (int green = green16; green < green16 + 16; green += kCellSide) {
-                  for (int blue = blue16; blue < blue16 + 16; blue += kCellSide) {
-                    const std::size_t start = candidates_.size();
-                    KeepPossibleNearest(middle.data(), middle.size(), blue, green, red, kCellSide,
-                                        &candidates_);
-                    const std::uint32_t cell =
-                        CellOf(static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
-                               static_cast<std::uint8_t>(red));
-                    cells_[cell] = {static_cast<std::uint32_t>(start),
-                                    static_cast<std::uint32_t>(candidates_.size() - start)};
-                  }
-                }
-              }
-            }
-          }
-        }
-      }
-    }
+  const int blue = static_cast<int>(cell & 31) * kCellSide;
+  const int green = static_cast<int>((cell >> 5) & 31) * kCellSide;
+  const int red = static_cast<int>(cell >> 10) * kCellSide;
+  auto boxOf = [blue, green, red](int side) {
+    const int perAxis = 256 / side;
+    return static_cast<std::size_t>(((red / side) * perAxis + green / side) * perAxis +
+                                    blue / side);
+  };
+  auto lowOf = [](int value, int side) { return value / side * side; };
+
+  const std::size_t coarse = boxOf(kCoarseSide);
+  if (!coarseBuilt_[coarse]) {
+    KeepPossibleNearest(all_, lowOf(blue, kCoarseSide), lowOf(green, kCoarseSide),
+                        lowOf(red, kCoarseSide), kCoarseSide, &coarse_[coarse]);
+    coarseBuilt_[coarse] = 1;
   }
+  const std::size_t middle = boxOf(kMiddleSide);
+  if (!middleBuilt_[middle]) {
+    KeepPossibleNearest(coarse_[coarse], lowOf(blue, kMiddleSide), lowOf(green, kMiddleSide),
+                        lowOf(red, kMiddleSide), kMiddleSide, &middle_[middle]);
+    middleBuilt_[middle] = 1;
+  }
+  const std::size_t start = candidates_.size();
+  KeepPossibleNearest(middle_[middle], blue, green, red, kCellSide, &candidates_);
+  cells_[cell] = {static_cast<std::uint32_t>(start),
+                  static_cast<std::uint32_t>(candidates_.size() - start)};
+  return cells_[cell];
+}
+
+std::size_t CColourMatcher::CandidateCount() {
+  for (std::uint32_t cell = 0; cell < kCells; ++cell) {
+    if (cells_[cell].count == kUnbuilt) BuildCell(cell);
+  }
+  return candidates_.size();
 }
 
 }  // namespace kd

@@ -2,7 +2,8 @@
 // answers of NearestPaletteIndex (device_bitmap.h), which stays the rule.
 //
 // The colour cube is cut into 32 x 32 x 32 cells of 8 x 8 x 8 colours. Each
-// cell keeps the table entries that can be nearest to some colour of the cell:
+// cell keeps (from its first use on) the table entries that can be nearest to
+// some colour of the cell:
 // entry p is kept when its least squared distance to the cell is at most the
 // least, over all entries q, of q's greatest squared distance to the cell.
 // The nearest entry of any colour c of the cell is kept (its distance to c is
@@ -10,7 +11,8 @@
 // entry tied with it. A colour is matched by NearestPaletteIndex's own search
 // (squared distance, lowest index on ties) over its cell's entries, in table
 // order. bitmap/tests/colour_matcher_test.cpp checks every colour against the
-// rule for the device tables.
+// rule for the device tables. A matcher is not safe to use from two threads
+// at once: Nearest fills the cells it visits.
 #ifndef KDDAO_BITMAP_COLOUR_MATCHER_H_
 #define KDDAO_BITMAP_COLOUR_MATCHER_H_
 
@@ -30,8 +32,10 @@ class CColourMatcher {
   CColourMatcher(const std::uint8_t* table, int count);
 
   // NearestPaletteIndex(colour, table, count) for `colour` (blue, green, red).
-  int Nearest(std::uint8_t blue, std::uint8_t green, std::uint8_t red) const {
-    const Cell cell = cells_[CellOf(blue, green, red)];
+  int Nearest(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    const std::uint32_t at = CellOf(blue, green, red);
+    Cell cell = cells_[at];
+    if (cell.count == kUnbuilt) cell = BuildCell(at);
     const Candidate* first = candidates_.data() + cell.start;
     if (cell.count == 1) return first->index;
     int best = 1 << 30;  // above any squared distance (3 x 255 x 255)
@@ -49,12 +53,14 @@ class CColourMatcher {
     return bestIndex;
   }
 
-  // How many entries the cells keep in all (for tests and measurements).
-  std::size_t CandidateCount() const { return candidates_.size(); }
+  // How many entries the cells keep in all, every cell filled (for tests and
+  // measurements).
+  std::size_t CandidateCount();
 
  private:
   static constexpr int kCellSide = 8;
-  static constexpr int kCells = (256 / kCellSide) * (256 / kCellSide) * (256 / kCellSide);
+  static constexpr std::uint32_t kCells = (256 / kCellSide) * (256 / kCellSide) * (256 / kCellSide);
+  static constexpr std::uint32_t kUnbuilt = 0xFFFFFFFF;  // a cell's count before its first use
 
   struct Candidate {
     std::uint8_t blue;
@@ -70,13 +76,20 @@ class CColourMatcher {
   static std::uint32_t CellOf(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     return ((red >> 3u) << 10u) | ((green >> 3u) << 5u) | (blue >> 3u);
   }
-  // Appends to `kept` the entries of from[0, count) that can be nearest to a
-  // colour of the box of side `side` from (blueLow, greenLow, redLow), in order.
-  static void KeepPossibleNearest(const Candidate* from, std::size_t count, int blueLow,
-                                  int greenLow, int redLow, int side, std::vector<Candidate>* kept);
+  // Appends to `kept` the entries of `from` that can be nearest to a colour
+  // of the box of side `side` from (blueLow, greenLow, redLow), in order.
+  static void KeepPossibleNearest(const std::vector<Candidate>& from, int blueLow, int greenLow,
+                                  int redLow, int side, std::vector<Candidate>* kept);
+  // Fills cell `cell` (and the boxes around it that it needs) and returns it.
+  Cell BuildCell(std::uint32_t cell);
 
+  std::vector<Candidate> all_;                  // the table
+  std::vector<std::vector<Candidate>> coarse_;  // boxes of side 32, filled on first use
+  std::vector<std::vector<Candidate>> middle_;  // boxes of side 16, filled on first use
+  std::vector<std::uint8_t> coarseBuilt_;
+  std::vector<std::uint8_t> middleBuilt_;
   std::vector<Cell> cells_;            // kCells, indexed by CellOf
-  std::vector<Candidate> candidates_;  // each cell's entries in table order
+  std::vector<Candidate> candidates_;  // each filled cell's entries in table order
 };
 
 }  // namespace kd

@@ -232,7 +232,7 @@ Bytes EncodeIndexedBmp(const RgbImage& image, int bitsPerPixel, const std::uint8
   kd::CBmpWriter bmp = NewBmp(image, bits, static_cast<std::uint32_t>(tableEntries));
   std::copy(table, table + 4 * tableEntries, bmp.Table());
   // NearestPaletteIndex's answers; a run of one colour is matched once.
-  const kd::CColourMatcher matcher(table, usableEntries);
+  kd::CColourMatcher matcher(table, usableEntries);
   for (std::uint32_t y = 0; y < image.height; ++y) {
     std::uint8_t* row = bmp.Row(image.height - 1 - y);
     const std::uint8_t* in = image.rgb.data() + std::size_t{3} * image.width * y;
