@@ -270,7 +270,7 @@ label, first, mine, key, medians = sys.argv[1:6]
 m0 = statistics.median(map(float, first.split()))
 m = statistics.median(map(float, mine.split()))
 ratio = "" if key.endswith(".0") else "  %8.2f x the first" % (m / m0)
-print("  %-54s %9.1f ms [best %9.1f]%s" % (label, m, min(map(float, mine.split())), ratio))
+print("  %-60s %9.1f ms [best %9.1f]%s" % (label, m, min(map(float, mine.split())), ratio))
 open(medians, "a").write("%s %r\n" % (key, m))
 EOF
   done
@@ -350,7 +350,7 @@ python3 - "$medians" <<'EOF'
 import sys
 m = dict((k, float(v)) for k, v in (line.split() for line in open(sys.argv[1])))
 def goal(text, value, target, met):
-    print("  %-62s %7.2f  goal %-6s %s" % (text, value, target, "met" if met else "NOT met"))
+    print("  %-66s %7.2f  goal %-6s %s" % (text, value, target, "met" if met else "NOT met"))
 speed = m["info.1"] / m["info.0"]
 goal("kdpdb info: times as fast as Palm::PDB's load", speed, ">= 50", speed >= 50)
 floor = m["info.0"] / m["info.2"]
@@ -360,7 +360,7 @@ for key, text in (("d8photo", "depth 8, photo"), ("d1", "depth 1, photo"), ("d2"
     speed = m[key + ".1"] / m[key + ".0"]
     goal("import-bitmap %s: times as fast as netpbm" % text, speed, ">= 3", speed >= 3)
 for key, text in (("d8flat", "depth 8, flat (netpbm's best case)"), ("d16", "depth 16, photo")):
-    print("  %-62s %7.2f  (no goal)" % ("import-bitmap %s: times as fast as netpbm" % text,
+    print("  %-66s %7.2f  (no goal)" % ("import-bitmap %s: times as fast as netpbm" % text,
                                         m[key + ".1"] / m[key + ".0"]))
 goal("kdpdb info: peak memory above the baseline, x the file size", m["memory"], "<= 1.5",
      m["memory"] <= 1.5)
