@@ -1,10 +1,10 @@
 #include "bitmap/device_bitmap.h"
 
 #include <climits>
-#include <cstdarg>
 #include <cstring>
 #include <type_traits>
 
+#include "bitmap/bitmap_errors.h"
 #include "bitmap/bmp_image.h"
 #include "foundation/byte_order.h"
 #include "foundation/errors.h"
@@ -12,28 +12,6 @@
 namespace kd {
 
 namespace {
-
-// The one way the decoder refuses a device bitmap ("bitmap error.") and the
-// one way the encoder refuses an image (10027), each with what is wrong (a
-// printf format) as the reason.
-[[noreturn]] void RaiseBitmapError(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
-void RaiseBitmapError(const char* format, ...) {
-  CErr error(kBitmapErrorText);
-  std::va_list args;
-  va_start(args, format);
-  error.SetReasonV(format, args);
-  va_end(args);
-  throw error;
-}
-[[noreturn]] void RaiseConversionError(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
-void RaiseConversionError(const char* format, ...) {
-  CErr error(kMsgBitmapConversionFailed);
-  std::va_list args;
-  va_start(args, format);
-  error.SetReasonV(format, args);
-  va_end(args);
-  throw error;
-}
 
 struct DepthFormat {
   std::uint32_t depth;

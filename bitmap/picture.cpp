@@ -2,6 +2,7 @@
 // files.
 #include "bitmap/picture.h"
 
+#include "bitmap/bitmap_errors.h"
 #include "bitmap/bmp_image.h"
 #include "bitmap/device_bitmap.h"
 #include "foundation/errors.h"
@@ -37,11 +38,7 @@ std::shared_ptr<CPicture> CPicture::LoadBmp(const std::string& path) {
   std::vector<std::uint8_t> bytes = ReadWholeFile(path.c_str());
   BmpView view;
   const BmpFault fault = ReadBmp(bytes, kPictureBmpRules, &view);
-  if (fault != BmpFault::kNone) {
-    CErr error(kMsgBitmapConversionFailed);
-    error.SetReason("%s", DescribeBmpFault(fault));
-    throw error;
-  }
+  if (fault != BmpFault::kNone) RaiseConversionError("%s", DescribeBmpFault(fault));
   return std::make_shared<CPicture>(std::move(bytes));
 }
 

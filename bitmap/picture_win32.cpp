@@ -14,12 +14,12 @@
 #include "foundation/variant_win32.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "bitmap/bitmap_errors.h"
 #include "bitmap/bmp_image.h"
 #include "bitmap/picture.h"
 #include "foundation/errors.h"
@@ -38,28 +38,6 @@ struct BitmapInfo {
 
 BITMAPINFO* AsInfo(BitmapInfo* info) {
   return reinterpret_cast<BITMAPINFO*>(info);
-}
-
-// The two ways the hook refuses: the text of 10027 when the platform cannot
-// make or lend what a conversion needs, 10026 when a picture's pixels cannot
-// be had; each with what went wrong (a printf format) as the reason.
-[[noreturn]] void RaiseConversionFailure(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
-void RaiseConversionFailure(const char* format, ...) {
-  CErr error(kMsgBitmapConversionFailed);
-  std::va_list args;
-  va_start(args, format);
-  error.SetReasonV(format, args);
-  va_end(args);
-  throw error;
-}
-[[noreturn]] void RaiseCorruptedBitmap(const char* format, ...) KD_PRINTF_FORMAT(1, 2);
-void RaiseCorruptedBitmap(const char* format, ...) {
-  CErrX error(kMsgCorruptedBitmap);
-  std::va_list args;
-  va_start(args, format);
-  error.SetReasonV(format, args);
-  va_end(args);
-  throw error;
 }
 
 // A memory device context compatible with the screen. Without a display the
@@ -184,7 +162,7 @@ std::uint16_t ImageBitsPerPixel(WORD planes, WORD bits) {
 CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   BmpView view;
   const BmpFault fault = ReadBmp(bmpImage, kPictureBmpRules, &view);
-  if (fault != BmpFault::kNone) RaiseConversionFailure("%s", DescribeBmpFault(fault));
+  if (fault != BmpFault::kNone) RaiseConversionError("%s", DescribeBmpFault(fault));
   const BmpHeader& header = view.header;
   BitmapInfo info{};
   info.header.biSize = kBmpInfoHeaderSize;
@@ -203,14 +181,14 @@ CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   if (info.header.biClrUsed != 0) std::memcpy(info.colours, view.table, 4u * info.header.biClrUsed);
 
   CMemoryDC dc;
-  if (dc.Get() == nullptr) RaiseConversionFailure("the system lends no device context");
+  if (dc.Get() == nullptr) RaiseConversionError("the system lends no device context");
   void* pixels = nullptr;
   CBitmapHandle section(
       CreateDIBSection(dc.Get(), AsInfo(&info), DIB_RGB_COLORS, &pixels, nullptr, 0));
   DIBSECTION created{};
   if (section.Get() == nullptr || pixels == nullptr ||
       GetObjectW(section.Get(), sizeof created, &created) != sizeof created) {
-    RaiseConversionFailure("the system makes no bitmap of %u x %u pixels", view.width, view.height);
+    RaiseConversionError("the system makes no bitmap of %u x %u pixels", view.width, view.height);
   }
   const std::uint64_t sectionSize =
       static_cast<std::uint64_t>(created.dsBm.bmWidthBytes) * created.dsBm.bmHeight;
@@ -230,8 +208,8 @@ CVariant MakePicture(const std::vector<std::uint8_t>& bmpImage) {
   const HRESULT made =
       OleCreatePictureIndirect(&description, IID_IDispatch, TRUE, picture.Receive());
   if (FAILED(made) || picture.Get() == nullptr) {
-    RaiseConversionFailure("the system makes no picture object (0x%08X)",
-                           static_cast<unsigned>(made));
+    RaiseConversionError("the system makes no picture object (0x%08X)",
+                         static_cast<unsigned>(made));
   }
   section.Release();  // the picture owns it now and deletes it with its last reference
   return CVariant::Object(std::make_shared<CPlatformObject>(picture.Get()));
@@ -252,7 +230,7 @@ std::vector<std::uint8_t> PictureImage(const CVariant& picture) {
   }
 
   CMemoryDC dc;
-  if (dc.Get() == nullptr) RaiseConversionFailure("the system lends no device context");
+  if (dc.Get() == nullptr) RaiseConversionError("the system lends no device context");
   CPictureSelection selection(source.Get(), dc.Get());
   OLE_HANDLE handle = 0;
   source->get_Handle(&handle);
