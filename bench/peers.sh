@@ -22,9 +22,7 @@ Usage: bench/peers.sh [--runs N] [--kdpdb PATH] [--side N] [--dir PARENT] [--ins
                       shared machine hits every side
   --kdpdb PATH        the kdpdb to measure (default: $KDPDB, else
                       build/tools/kdpdb/kdpdb of this tree)
-  --side N            the pictures are N x N pixels (default 700: kdpdb takes
-                      pictures of up to 511,864 pixels, what a Bitmap field
-                      holds, so 1000 x 1000 needs a kdpdb from before that limit)
+  --side N            the pictures are N x N pixels (default 1000)
   --dir PARENT        where the scratch directory goes (default $TMPDIR, else /tmp)
   --install-missing   install missing Debian packages with apt-get (otherwise
                       the script names them and stops)
@@ -34,7 +32,7 @@ EOF
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
 runs=7
-side=700
+side=1000
 kdpdb="${KDPDB:-$here/build/tools/kdpdb/kdpdb}"
 parent="${TMPDIR:-/tmp}"
 install_missing=0

@@ -17,10 +17,12 @@ struct RgbImage {
   Bytes rgb;
 };
 
-// Pictures of more pixels than this are refused, whatever their shape: a
-// Bitmap field holds at most 63,999 bytes, 16 of them the header, and even at
-// one bit a pixel no more pixels fit (16 x 31,991 does).
-constexpr std::uint64_t kMaxPicturePixels = (63999 - 16) * 8;
+// Pictures of more pixels than this are refused, whatever their shape (16 x
+// 31,991 and 1000 x 1000 are taken): a bound on what a picture file may make
+// the tool hold (64 MiB of pixels), far above anything a hand-held shows. A
+// device bitmap file may be larger than a Bitmap field holds (63,999 bytes);
+// the field refuses such a value when it is stored.
+constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{4096} * 4096;
 
 // The pixels of an uncompressed BMP image of 1, 4, 8, 16, 24 or 32 bits per
 // pixel (16 and 32 with or without bit-field masks) of at most
