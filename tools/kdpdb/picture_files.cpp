@@ -26,8 +26,8 @@ constexpr kd::BmpRules kToolBmpRules = {static_cast<std::uint32_t>(kMaxPicturePi
 // pixels, "" otherwise.
 std::string SizeProblem(std::uint64_t width, std::uint64_t height) {
   if (width * height <= kMaxPicturePixels) return "";
-  return std::to_string(width) + " x " + std::to_string(height) +
-         " pixels is too large (at most " + std::to_string(kMaxPicturePixels) + " pixels)";
+  return std::to_string(width) + " x " + std::to_string(height) + " pixels is too large (at most " +
+         std::to_string(kMaxPicturePixels) + " pixels)";
 }
 
 // The image in `bmp`, or ToolError naming why it is not one the tool reads.

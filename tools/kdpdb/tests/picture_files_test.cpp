@@ -277,9 +277,10 @@ TEST(PictureFiles, TakesPicturesOfAnyShapeUpToTheMostPixels) {
     // reader's refusal, and the PNG reader's of an image one pixel taller
     // than the most, stand for them.
     const bool withPng = c.taken;
-    const Bytes png = withPng ? testing::WritePng(
-                                    c.width, c.height, Bytes(std::size_t{4} * c.width * c.height, 0), true)
-                              : Bytes();
+    const Bytes png = withPng
+                          ? testing::WritePng(c.width, c.height,
+                                              Bytes(std::size_t{4} * c.width * c.height, 0), true)
+                          : Bytes();
     for (const bool isPng : {false, true}) {
       if (isPng && !withPng) continue;
       try {
