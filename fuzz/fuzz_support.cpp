@@ -79,7 +79,9 @@ DevicePixels ReadDevicePixels(const Bytes& bitmap) {
   image.depth = header.depth;
   image.density = header.density;
   image.pixels.reserve(std::size_t{image.columns} * image.rows);
-  for (std::uint32_t y = 0; y < image.rows; ++y) {
+  // Rows without columns hold no pixels: a 16-byte header can ask for 59
+  // million of them, which the decoder passes over in one step too.
+  for (std::uint32_t y = 0; image.columns != 0 && y < image.rows; ++y) {
     const std::uint8_t* row =
         bitmap.data() + kDeviceBitmapHeaderSize + std::size_t{y} * header.rowBytes;
     for (std::uint32_t x = 0; x < image.columns; ++x) {
