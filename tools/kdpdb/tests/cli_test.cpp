@@ -25,7 +25,7 @@ namespace kdpdb {
 namespace {
 
 using testing::FileState;
-using testing::RunTool;
+using testing::RunToolExpecting;
 using testing::SnapshotFile;
 using testing::ToolRun;
 
@@ -59,9 +59,7 @@ class KdpdbTest : public ::testing::Test {
 
   // Runs kdpdb, expecting `exitCode`.
   ToolRun Run(const std::vector<std::string>& arguments, int exitCode = 0) {
-    ToolRun run = RunTool(arguments);
-    EXPECT_EQ(run.exitCode, exitCode) << "stdout: " << run.out << "\nstderr: " << run.err;
-    return run;
+    return RunToolExpecting(arguments, exitCode);
   }
 
   Json RunJson(const std::vector<std::string>& arguments, int exitCode = 0) {

@@ -20,7 +20,7 @@
 namespace kdpdb {
 namespace {
 
-using testing::RunTool;
+using testing::RunToolExpecting;
 using testing::SnapshotFile;
 using testing::ToolRun;
 
@@ -103,9 +103,7 @@ class ExportImportTest : public ::testing::Test {
   std::string File(const std::string& name) const { return dir_.File(name); }
 
   ToolRun Run(const std::vector<std::string>& arguments, int exitCode = 0) {
-    ToolRun run = RunTool(arguments);
-    EXPECT_EQ(run.exitCode, exitCode) << "stdout: " << run.out << "\nstderr: " << run.err;
-    return run;
+    return RunToolExpecting(arguments, exitCode);
   }
   void Create(const std::string& db) {
     Run({"create", db, "--name", "Sample", "--type", "DATA", "--creator", "KdTs", "--force"});

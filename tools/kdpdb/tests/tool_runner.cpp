@@ -1,6 +1,7 @@
 #include "tools/kdpdb/tests/tool_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,6 +78,12 @@ ToolRun RunTool(const std::vector<std::string>& arguments) {
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.out = out.Read();
   run.err = err.Read();
+  return run;
+}
+
+ToolRun RunToolExpecting(const std::vector<std::string>& arguments, int exitCode) {
+  ToolRun run = RunTool(arguments);
+  EXPECT_EQ(run.exitCode, exitCode) << "stdout: " << run.out << "\nstderr: " << run.err;
   return run;
 }
 

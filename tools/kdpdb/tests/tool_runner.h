@@ -17,6 +17,8 @@ struct ToolRun {
 
 // Runs kdpdb with `arguments`; its standard output and error are captured.
 ToolRun RunTool(const std::vector<std::string>& arguments);
+// RunTool, expecting (as a test expectation) the exit status `exitCode`.
+ToolRun RunToolExpecting(const std::vector<std::string>& arguments, int exitCode);
 
 // A file's bytes and modification time (nanoseconds), or exists = false.
 struct FileState {
