@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace kdpdb {
 
@@ -131,7 +130,12 @@ bool FromHex(std::string_view text, Bytes* bytes) {
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ToolError("cannot read '" + path + "': " + std::strerror(errno));
-  Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // In blocks, not a byte at a time: a picture of a few megabytes otherwise
+  // spends a quarter of its import here. Pipes read the same way.
+  Bytes bytes;
+  char block[65536];
+  while (in.read(block, sizeof block) || in.gcount() > 0)
+    bytes.insert(bytes.end(), block, block + in.gcount());
   if (in.bad()) throw ToolError("cannot read '" + path + "'");
   return bytes;
 }
