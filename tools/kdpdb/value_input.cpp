@@ -84,10 +84,10 @@ kd::CVariant ParseNumberValue(const std::string& fieldName, kd::DbFieldType type
   // A Single holds what the library's coercion to a single takes: up to
   // half a unit in the last place beyond the largest single, so that the
   // shortest text of that single (3.4028235e38) reads.
-  const bool inRange =
-      status != NumberStatus::kOutOfRange &&
-      (type == kd::DbFieldType::kSingle ? FitsASingle(value)
-                                        : value >= range.low && value <= range.high);
+  // (A system field of type Single keeps its attribute's range.)
+  const bool single = type == kd::DbFieldType::kSingle && role == SystemRole::kNone;
+  const bool inRange = status != NumberStatus::kOutOfRange &&
+                       (single ? FitsASingle(value) : value >= range.low && value <= range.high);
   if (!inRange) {
     throw ToolError(Describe(fieldName, type, text) + " is out of range (" + range.text + ")");
   }

@@ -141,6 +141,10 @@ TEST(ParseFieldValue, ReadsNumbersWithinTheirFieldsRange) {
       {DbFieldType::kSingle, SystemRole::kNone, "3.4028235e38", 3.4028235e38, nullptr},
       {DbFieldType::kSingle, SystemRole::kNone, "-3.4028235e38", -3.4028235e38, nullptr},
       {DbFieldType::kSingle, SystemRole::kNone, "3.4028236e38", 0, "is out of range"},
+      // A system field of type Single keeps its attribute's range (fuzz input
+      // 0x2E "1554").
+      {DbFieldType::kSingle, SystemRole::kCategory, "1554", 0, "is out of range"},
+      {DbFieldType::kSingle, SystemRole::kCategory, "15", 15, nullptr},
       {DbFieldType::kDouble, SystemRole::kNone, "-1e308", -1e308, nullptr},
       {DbFieldType::kDouble, SystemRole::kNone, "1e309", 0, "is out of range"},
       {DbFieldType::kDouble, SystemRole::kNone, "2.5", 2.5, nullptr},
