@@ -78,6 +78,12 @@ class CServerObject : private CModuleLock, public Dual, public ISupportErrorInfo
     ITypeInfo* info = nullptr;
     const HRESULT result = Derived::TypeInfo().Get(locale, &info);
     if (FAILED(result)) return result;
+    // A script binds a member by name on every call: one name, looked up in
+    // the members' table first.
+    if (count == 1 && names != nullptr && names[0] != nullptr && ids != nullptr &&
+        Derived::TypeInfo().FindMember(names[0], ids)) {
+      return S_OK;
+    }
     return info->GetIDsOfNames(names, count, ids);
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,

@@ -2,6 +2,8 @@
 
 #include "server/KdDao_h.h"
 
+#include <new>
+
 namespace kdcom {
 
 namespace {
@@ -46,6 +48,38 @@ HRESULT LoadInterfaceTypes(ITypeLib* library, const IID& interfaceId, ITypeInfo*
   return result;
 }
 
+// Each member's name and dispatch id (a property's get and put share both).
+std::vector<std::pair<std::wstring, DISPID>> MemberNames(ITypeInfo* info) {
+  std::vector<std::pair<std::wstring, DISPID>> members;
+  TYPEATTR* attributes = nullptr;
+  if (FAILED(info->GetTypeAttr(&attributes))) return members;
+  for (UINT i = 0; i < attributes->cFuncs; ++i) {
+    FUNCDESC* function = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &function))) continue;
+    BSTR name = nullptr;
+    if (SUCCEEDED(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr)) &&
+        name != nullptr) {
+      members.emplace_back(name, function->memid);
+    }
+    SysFreeString(name);
+    info->ReleaseFuncDesc(function);
+  }
+  info->ReleaseTypeAttr(attributes);
+  return members;
+}
+
+// Whether `query` is `name` with any of its ASCII letters in the other case.
+// Other characters must match exactly (a name with others is left to the
+// type information's own rules).
+bool SameNameIgnoringCase(const wchar_t* query, const std::wstring& name) {
+  auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
+  std::size_t i = 0;
+  for (; query[i] != L'\0'; ++i) {
+    if (i == name.size() || query[i] > 0x7F || fold(query[i]) != fold(name[i])) return false;
+  }
+  return i == name.size();
+}
+
 }  // namespace
 
 HRESULT CTypeInfoHolder::Get(LCID locale, ITypeInfo** info) {
@@ -59,16 +93,34 @@ HRESULT CTypeInfoHolder::Get(LCID locale, ITypeInfo** info) {
       result = LoadInterfaceTypes(library, interfaceId_, &info_);
       library->Release();
     }
+    if (SUCCEEDED(result)) {
+      try {
+        members_ = MemberNames(info_);
+      } catch (const std::bad_alloc&) {
+        members_.clear();  // every name is then left to the type information
+      }
+    }
   }
   *info = info_;
   ReleaseSRWLockExclusive(&lock_);
   return result;
 }
 
+bool CTypeInfoHolder::FindMember(const wchar_t* name, DISPID* id) const {
+  for (const auto& member : members_) {
+    if (SameNameIgnoringCase(name, member.first)) {
+      *id = member.second;
+      return true;
+    }
+  }
+  return false;
+}
+
 void CTypeInfoHolder::Release() {
   AcquireSRWLockExclusive(&lock_);
   if (info_ != nullptr) info_->Release();
   info_ = nullptr;
+  members_.clear();
   ReleaseSRWLockExclusive(&lock_);
 }
 

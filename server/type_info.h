@@ -7,6 +7,10 @@
 
 #include <oaidl.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace kdcom {
 
 // The type information of one dual interface: loaded from the registered type
@@ -24,6 +28,13 @@ class CTypeInfoHolder {
   // Release. Returns the platform's failure when the type library is not
   // registered.
   HRESULT Get(LCID locale, ITypeInfo** info);
+  // The dispatch id of the member `name`, from a table of the interface's
+  // member names made when the type information was loaded: the name in any
+  // case of its ASCII letters, as the type information binds it, without its
+  // search through every function description on each late-bound call by
+  // name. False for a name the table does not hold (the type information
+  // answers those). REQUIRES: Get succeeded.
+  bool FindMember(const wchar_t* name, DISPID* id) const;
   // Drops the cached type information. Called when the library is unloaded.
   void Release();
 
@@ -31,6 +42,7 @@ class CTypeInfoHolder {
   const IID& interfaceId_;
   SRWLOCK lock_ = SRWLOCK_INIT;
   ITypeInfo* info_ = nullptr;
+  std::vector<std::pair<std::wstring, DISPID>> members_;  // filled with info_
 };
 
 // The holders of the two dual interfaces.

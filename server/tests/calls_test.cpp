@@ -213,6 +213,35 @@ TEST_F(ServerCalls, LateBoundThroughTheTypeLibrary) {
   DISPID fieldId = -1;
   EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &fieldName, 1, 0x407, &fieldId), S_OK);
   EXPECT_EQ(fieldId, DISPID_VALUE);
+  // Every member of both interfaces, in lower and in upper case, binds to the
+  // id the type information itself gives.
+  for (ComPtr<IDispatch> object : {rs, CreateRegistered<IDispatch>(CLSID_KD_RawDB)}) {
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, 0x409, &info), S_OK);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_GT(attributes->cFuncs, 20);
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+      FUNCDESC* function = nullptr;
+      ASSERT_EQ(info->GetFuncDesc(i, &function), S_OK);
+      BSTR name = nullptr;
+      ASSERT_EQ(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr), S_OK);
+      for (auto change : {::towlower, ::towupper}) {
+        std::wstring text(name);
+        for (wchar_t& c : text)
+          c = static_cast<wchar_t>(change(c));
+        LPOLESTR asked = text.data();
+        DISPID expected = -1;
+        DISPID bound = -2;
+        EXPECT_EQ(info->GetIDsOfNames(&asked, 1, &expected), S_OK) << Narrow(text.c_str());
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &asked, 1, 0x409, &bound), S_OK);
+        EXPECT_EQ(bound, expected) << Narrow(text.c_str());
+      }
+      SysFreeString(name);
+      info->ReleaseFuncDesc(function);
+    }
+    info->ReleaseTypeAttr(attributes);
+  }
   LPOLESTR unknown = const_cast<LPOLESTR>(L"Fieldz");
   DISPID id = 0;
   EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &unknown, 1, 0x409, &id), DISP_E_UNKNOWNNAME);
