@@ -509,6 +509,11 @@ std::vector<Case> Table() {
       Ok(S(u"2e-45"), VT_R4, V::R4(std::numeric_limits<float>::denorm_min())),
       Ok(V::R4(std::numeric_limits<float>::denorm_min()), VT_BSTR, S(u"1.401298E-45")),
       Fails(S(u"1.401298E-45"), VT_R4, kOverflow),
+      // Below the smallest normal single 7 digits may not tell neighbours
+      // apart: the text moves on (fuzz input 0x06 ".0...010000002").
+      Ok(S(u"1.0000002E-38"), VT_R4, V::R4(1.00000022e-38f)),
+      Ok(V::R4(1.00000022e-38f), VT_BSTR, S(u"1E-38")),
+      Ok(S(u"1E-38"), VT_R4, V::R4(9.99999935e-39f)),
       Beyond(S(u"3.5e38"), VT_R8, V::R8(3.5e38)),  // an inexact double
       Beyond(S(u"1.00000000000000001"), VT_R8, V::R8(1.0)),
       Beyond(S(u"(-5)"), VT_I4, V::I4(-5)),
